@@ -1,0 +1,58 @@
+// One file named by the update list, and the run's single list of owned records.
+#pragma once
+
+#include "framework/narrow_string.h"
+#include "framework/ptr_array.h"
+
+// Values of UpdateItem::m_nUpdateState.
+enum UpdateState {
+    kUpdateFile = 1,    // download and install
+    kNoUpdate = 4,      // current, or not to be touched
+    kInstalledNewer = 5 // ask before replacing the newer installed file
+};
+
+// Values of UpdateItem::m_nResult.
+enum ItemResult {
+    kResultInstalled = 1,       // downloaded; after installation: installed
+    kResultNothingDone = 2,
+    kResultDownloadFailed = 3,
+    kResultInstallFailed = 4,
+    kResultRegisterFailed = 5,
+    kResultDeclined = 7
+};
+
+class UpdateItem {
+public:
+    UpdateItem() = default;
+    virtual ~UpdateItem() = default;
+    UpdateItem(const UpdateItem&) = default;
+    UpdateItem& operator=(const UpdateItem&) = default;
+
+    void Reset();
+    void CopyFrom(const UpdateItem& other);
+
+    int m_bRegister = 0;
+    int m_bAtFirst = 0;
+    int m_bRun = 0;
+    int m_bRunSilent = 0;
+    int m_nUpdateState = kNoUpdate;
+    int m_nResult = kResultNothingDone;
+    int m_nFileSize = -1;
+    CString m_strFileName;
+    CString m_strVersion;
+    CString m_strFileTime;
+    CString m_strDownloadURL;
+    CString m_strTargetDir;
+    CString m_strStagePath;
+    CString m_strTargetPath;
+    CString m_strErrorText;
+};
+
+// Owns the records it points to: whatever is still in it when it goes away is deleted.
+class UpdateItemList : public PtrArray<UpdateItem> {
+public:
+    UpdateItemList() = default;
+    ~UpdateItemList();
+
+    INT_PTR GetCount() const { return GetSize(); }
+};

@@ -1,0 +1,28 @@
+// The run's item list: appending copies and releasing them all.
+#include "ui/progress_dialog.h"
+
+void UpdateProgressDialog::AddUpdateItem(const UpdateItem& item)
+{
+    auto* copy = new UpdateItem;
+    copy->CopyFrom(item);
+    m_items.SetAtGrow(m_items.GetSize(), copy);
+}
+
+void UpdateProgressDialog::ReleaseItems()
+{
+    const INT_PTR count = m_items.GetSize();
+    bool emptySlot = false;
+    for (INT_PTR i = 0; i < count; ++i) {
+        UpdateItem* item = m_items.GetAt(i);
+        if (!item) {
+            emptySlot = true;
+            continue;  // the records after the gap are still freed, not leaked
+        }
+        delete item;
+    }
+    if (emptySlot) {
+        m_lastErrorCode = 20;
+        m_lastErrorText = "리스트에서 데이타를 가져올수 없습니다.";
+    }
+    m_items.SetSize(0, -1);
+}

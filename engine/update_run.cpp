@@ -1,0 +1,85 @@
+// The update run: the worker that drives the steps in their fixed order.
+#include "framework/worker_thread.h"
+#include "ui/progress_dialog.h"
+
+void UpdateProgressDialog::ClearLastError()
+{
+    m_lastErrorCode = 0;
+    m_lastErrorText.Empty();
+}
+
+void UpdateProgressDialog::Notify(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+BOOL UpdateProgressDialog::StartWorker()
+{
+    ShowPercent(0);
+    return BeginWorkerThread(&UpdateProgressDialog::UpdateWorker, this);
+}
+
+UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
+{
+    auto* dialog = static_cast<UpdateProgressDialog*>(param);
+    const BOOL isNt6 = dialog->m_isNt6;
+
+    // Sets the state and percent that the step's first notification shows.
+    auto enter = [dialog](RunState state, int progress) {
+        dialog->m_runState = state;
+        dialog->m_progress = progress;
+    };
+
+    enter(Preparing, 0);
+    dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, 0);
+
+    [&] {
+        enter(FetchingList, 0);
+        if (!dialog->FetchUpdateList())
+            return;
+        enter(ParsingList, 5);
+        if (!dialog->ParseUpdateList())
+            return;
+        enter(CheckingVersions, 8);
+        if (!dialog->CheckVersions())
+            return;
+        enter(CountingUpdates, 10);
+        dialog->CountUpdates();
+
+        if (!dialog->m_updateNeeded) {
+            dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_UP_TO_DATE, 100);
+            return;
+        }
+        if (isNt6) {
+            // The helper program does the downloading; the window never shows.
+            dialog->m_handedOver = TRUE;
+            dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_UP_TO_DATE, 100);
+            return;
+        }
+
+        dialog->ShowSkinnedWindow();
+        dialog->m_windowHidden = FALSE;
+        dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, dialog->m_progress);
+
+        enter(PreparingStaging, 15);
+        if (!dialog->CreateStagingFolder())
+            return;
+        dialog->m_downloadRangeLow = 25;
+        dialog->m_downloadRangeHigh = 90;
+        enter(Downloading, 25);
+        if (!dialog->DownloadFiles())
+            return;
+        enter(Installing, 95);
+        if (!dialog->InstallFiles())
+            return;
+        enter(Completed, 100);
+        dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, 100);
+        Sleep(300);
+    }();
+
+    dialog->Notify(WM_UPDATE_FINISHED, 0, dialog->m_progress);
+    // The window is gone from here on; only these two fields are still read.
+    if (dialog->m_updateCount != 0 && dialog->m_isNt6 != 1)
+        Sleep(50);
+    return 1;
+}

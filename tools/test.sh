@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The whole test job on a fresh or a used machine: packages, both builds, every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+tools/bootstrap.sh
+
+for arch in i686 x86_64; do
+  build=build/$arch
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_WERROR=ON \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" >/dev/null
+  cmake --build "$build"
+done
+
+# One X server for the whole run.
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+xvfb=$!
+prefix="$root/build/x86_64/wineprefix"
+cleanup() {
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  rm -f "$displayfile"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$displayfile")"
+
+ctest --test-dir build/x86_64 --output-on-failure -j2

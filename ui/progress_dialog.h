@@ -1,0 +1,123 @@
+// UpdateProgressDialog: the modal progress window, and at the same time the job record
+// of the update run. The engine steps are members too; each lives in the engine file
+// that its name points to.
+#pragma once
+
+#include <windows.h>
+
+#include "engine/update_item.h"
+#include "framework/dialog.h"
+#include "framework/handles.h"
+#include "framework/narrow_string.h"
+#include "ui/run_state.h"
+#include "ui/skin_region.h"
+
+constexpr UINT IDD_UPDATE_PROGRESS = 201;
+constexpr UINT IDB_SKIN = 202;
+constexpr UINT IDB_BAR = 203;
+
+class UpdateProgressDialog : public CDialog, public SkinRegion {
+public:
+    UpdateProgressDialog();
+    ~UpdateProgressDialog() override;
+
+    // --- job record (the engine side is written by the worker, read after each message)
+    int m_progress = 0;
+    BOOL m_isNt6 = FALSE;
+    BOOL m_handedOver = FALSE;
+    BOOL m_windowHidden = FALSE;
+    BOOL m_updateNeeded = FALSE;
+    int m_runState = Preparing;
+    int m_downloadTotal = 0;
+    int m_updateCount = 0;
+    int m_downloadDone = 0;
+    int m_downloadRangeLow = 0;
+    int m_downloadRangeHigh = 0;
+    int m_skinWidth = 0;
+    int m_skinHeight = 0;
+    HRESULT m_comInitResult = S_OK;
+    CBitmap m_skinBitmap;
+    CBitmap m_barBitmap;
+    RECT m_statusRect = {};
+    RECT m_percentRect = {};
+    RECT m_barRect = {};
+    int m_shownPercent = 0;
+    CFont m_textFont;
+    CFont m_boldFont;
+    UpdateItemList m_items;
+    int m_lastErrorCode = 0;
+    CString m_lastErrorText;
+    CString m_title;
+    CString m_listUrl;
+    CString m_moduleName;
+    CString m_moduleFolder;
+    CString m_listText;
+    CString m_installFolder;
+    CString m_stagingFolder;
+    CString m_dataUrl;
+    CString m_statusText;
+
+    // --- the run (engine/update_run.cpp)
+    static UINT UpdateWorker(LPVOID dialog);
+    BOOL StartWorker();
+    void ClearLastError();
+
+    // --- the item list (engine/update_item_list.cpp)
+    void AddUpdateItem(const UpdateItem& item);
+    void ReleaseItems();
+
+    // --- the steps of a run, in order; non-zero lets the run go on
+    BOOL FetchUpdateList();      // engine/list_fetch.cpp
+    BOOL ParseUpdateList();      // engine/list_parser.cpp
+    BOOL CheckVersions();        // engine/version_check.cpp
+    BOOL CountUpdates();         // engine/download.cpp
+    BOOL CreateStagingFolder();  // engine/download.cpp
+    BOOL DownloadFiles();        // engine/download.cpp
+    BOOL InstallFiles();         // engine/install.cpp
+    void RemoveStagingFolder(const CString& folder);  // engine/install.cpp
+
+    // --- folders (engine/path_macros.cpp)
+    CString GetModuleFolder();
+
+    // --- window side (ui/progress_dialog.cpp)
+    void PrepareWindow();
+    void ShowPercent(int value);
+    void SetStatusText(const CString& text);
+    static BOOL IsNtVersion6();
+    static BOOL IsNtVersion5OrLater();
+    // Sizes, shapes and centres the window to the skin (called on the worker).
+    void ShowSkinnedWindow();
+
+    // --- notifications (ui/progress_notify.cpp)
+    LRESULT OnUpdateProgress(WPARAM code, LPARAM percent);
+    LRESULT OnUpdateFinished(WPARAM unused, LPARAM percent);
+
+    // --- skin and painting (ui/skin_paint.cpp)
+    void BuildWindowRegion() override;
+    void OnPaint();
+    void PaintSkin(HDC dc);
+    void PaintProgress(HDC dc, int percent);
+    void PaintStatus(HDC dc);
+
+    // Sends a notification to the dialog's window and waits for it to be handled.
+    void Notify(UINT message, WPARAM wParam, LPARAM lParam) const;
+
+    HWND Window() const { return m_hWnd; }
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    void OnDestroy();
+    LRESULT OnNcHitTest(POINT point);
+    // Builds the region on the dialog's own thread, where painting also happens.
+    LRESULT OnBuildRegion(WPARAM, LPARAM);
+    void BuildRegionNow();
+
+};
+
+// Private: asks the dialog's thread to build the window region (see BuildWindowRegion).
+constexpr UINT WM_UPDATE_REGION = WM_USER + 103;

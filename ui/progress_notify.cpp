@@ -1,0 +1,36 @@
+// The dialog's side of the two notifications: status text, percent, and the end.
+#include "ui/progress_dialog.h"
+
+LRESULT UpdateProgressDialog::OnUpdateProgress(WPARAM code, LPARAM percent)
+{
+    int shown = static_cast<int>(percent);
+    if (code == PROGRESS_UP_TO_DATE) {
+        m_runState = UpToDate;
+        shown = 100;
+    }
+
+    if (const char* text = StatusTextOf(m_runState)) {
+        if (m_runState == CountingUpdates && !m_windowHidden)
+            OnPaint();  // the window has just been sized: paint it at once
+        if (m_runState == Downloading && m_downloadDone > 0) {
+            CString progress;
+            progress.Format(kDownloadingFileFormat, m_downloadDone + 1, m_downloadTotal);
+            SetStatusText(progress);
+        } else {
+            SetStatusText(text);
+        }
+        ShowPercent(shown);
+    }
+
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT UpdateProgressDialog::OnUpdateFinished(WPARAM, LPARAM percent)
+{
+    ShowPercent(m_updateNeeded ? static_cast<int>(percent) : 0);
+    ReleaseItems();
+    SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, m_skinWidth, m_skinHeight, SWP_NOSIZE | SWP_NOMOVE);
+    OnOK();
+    return 0;
+}
