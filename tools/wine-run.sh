@@ -12,7 +12,7 @@ if [ $# -lt 2 ]; then
   exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
-prefix=$1; shift
+prefix=$(realpath -m "$1"); shift
 program=$1; shift
 
 if [ -z "${DISPLAY:-}" ]; then
