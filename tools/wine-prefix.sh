@@ -25,7 +25,7 @@ if [ ! -f "$prefix/.vexa-ready" ]; then
     '"Dotum"="NanumGothic"' '"Gulim"="NanumGothic"' > "$reg"
   # The Hangul face names, as CP949 bytes ("돋움", "굴림").
   printf '"\xb5\xb8\xbf\xf2"="NanumGothic"\r\n"\xb1\xbc\xb8\xb2"="NanumGothic"\r\n' >> "$reg"
-  timeout -k 5 60 "$wine" regedit /S "$(winepath_of() { echo "Z:${1//\//\\}"; }; winepath_of "$reg")" >/dev/null 2>&1
+  timeout -k 5 60 "$wine" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
   rm -f "$reg"
   /usr/lib/wine/wineserver -w
   touch "$prefix/.vexa-ready"
