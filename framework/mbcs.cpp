@@ -1,6 +1,19 @@
 #include "framework/mbcs.h"
 
-LeadByteTable LeadByteTable::ForCodePage(UINT codePage)
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+LeadByteTable LeadByteTable::FromRange(unsigned char first, unsigned char last)
+{
+    LeadByteTable table;
+    for (unsigned c = first; c <= last; ++c)
+        table.m_lead[c] = true;
+    return table;
+}
+
+#ifdef _WIN32
+LeadByteTable LeadByteTable::ForCodePage(unsigned codePage)
 {
     LeadByteTable table;
     CPINFO info = {};
@@ -18,6 +31,13 @@ const LeadByteTable& LeadByteTable::Ansi()
     static const LeadByteTable table = ForCodePage(CP_ACP);
     return table;
 }
+#else
+const LeadByteTable& LeadByteTable::Ansi()
+{
+    static const LeadByteTable table = FromRange(0x81, 0xFE);
+    return table;
+}
+#endif
 
 size_t MbCharLength(std::string_view text, size_t pos, const LeadByteTable& table)
 {

@@ -3,16 +3,20 @@
 // (in code page 949 the trail bytes include '\\' 0x5C and '|' 0x7C).
 #pragma once
 
-#include <windows.h>
-
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+// Free of Windows headers, so that the rules also build (and are fuzzed) on the host.
 class LeadByteTable {
 public:
+    // Lead bytes first..last inclusive.
+    static LeadByteTable FromRange(unsigned char first, unsigned char last);
+#ifdef _WIN32
     // Lead bytes of the given code page, from GetCPInfo.
-    static LeadByteTable ForCodePage(UINT codePage);
-    // Lead bytes of the process's ANSI code page, read once.
+    static LeadByteTable ForCodePage(unsigned codePage);
+#endif
+    // Lead bytes of the process's ANSI code page, read once (code page 949 off Windows).
     static const LeadByteTable& Ansi();
 
     bool IsLead(unsigned char c) const { return m_lead[c]; }

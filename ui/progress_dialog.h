@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "engine/path_macro_text.h"
 #include "engine/update_item.h"
 #include "framework/dialog.h"
 #include "framework/handles.h"
@@ -56,6 +57,9 @@ public:
     CString m_stagingFolder;
     CString m_dataUrl;
     CString m_statusText;
+    // The machine's folders behind the list's macros, asked once per run.
+    PathMacroValues m_folderValues;
+    BOOL m_foldersKnown = FALSE;
 
     // --- the run (engine/update_run.cpp)
     static UINT UpdateWorker(LPVOID dialog);
@@ -76,8 +80,14 @@ public:
     BOOL InstallFiles();         // engine/install.cpp
     void RemoveStagingFolder(const CString& folder);  // engine/install.cpp
 
+    // --- the list (engine/list_fetch.cpp, engine/list_parser.cpp)
+    DWORD ProbeContentLength(CString url);
+    BOOL ParseUpdateEntry(CString line);
+
     // --- folders (engine/path_macros.cpp)
     CString GetModuleFolder();
+    void QuerySystemFolders();
+    CString ExpandPathMacros(CString text);
 
     // --- window side (ui/progress_dialog.cpp)
     void PrepareWindow();

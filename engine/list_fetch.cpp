@@ -1,0 +1,106 @@
+// Fetching the update list: a light probe for its announced length, then the list itself.
+#include <algorithm>
+
+#include "framework/internet.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+// Room reserved up front for the announced length; a hostile announcement gets no more.
+constexpr DWORD kMaxReserve = 64u * 1024 * 1024;
+
+const char* const kNoListText = "서버에 업데이트 목록 파일이 없거나 URL 주소가 틀렸습니다.";
+
+}  // namespace
+
+DWORD UpdateProgressDialog::ProbeContentLength(CString url)
+{
+    InternetHandle session(InternetOpenA("Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                         nullptr, 0));
+    if (!session)
+        return 0;
+    InternetHandle request(InternetOpenUrlA(session.Get(), url, nullptr, 0, kNoCache, 0));
+    if (!request)
+        return 0;
+    DWORD length = 0;
+    DWORD size = sizeof(length);
+    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                        &length, &size, nullptr))
+        return 0;
+    return length;
+}
+
+BOOL UpdateProgressDialog::FetchUpdateList()
+{
+    ClearLastError();
+    Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
+    CInternetSession session;
+    m_listText.Empty();
+    if (!session.IsOpen()) {
+        char message[1024] = {};
+        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 42;
+        m_lastErrorText = message;
+        return FALSE;
+    }
+
+    const DWORD announced = ProbeContentLength(m_listUrl);
+    if (announced == 0) {
+        m_lastErrorCode = 51;
+        m_lastErrorText = kNoListText;
+        return FALSE;
+    }
+
+    DWORD service = AFX_INET_SERVICE_UNK;
+    CString server, object;
+    INTERNET_PORT port = 0;
+    if (!AfxParseURL(m_listUrl, service, server, object, port) ||
+        (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS)) {
+        m_lastErrorCode = 43;
+        m_lastErrorText = "서버주소가 올바르지 않습니다.";
+        return FALSE;
+    }
+    const bool secure = service == AFX_INET_SERVICE_HTTPS;
+
+    try {
+        std::unique_ptr<CHttpConnection> connection = session.GetHttpConnection(server, port);
+        std::unique_ptr<CHttpFile> file = connection->OpenRequest(
+            secure ? "POST" : "GET", object, nullptr, 1, nullptr, nullptr,
+            secure ? kNoCache | INTERNET_FLAG_SECURE : kNoCache);
+        char body[1024] = {};
+        file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
+
+        DWORD status = 0;
+        file->QueryInfoStatusCode(status);
+        if (status != HTTP_STATUS_OK) {
+            if (status == HTTP_STATUS_SERVER_ERROR) {
+                m_lastErrorCode = 41;
+                m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
+            } else if (status == HTTP_STATUS_NOT_FOUND) {
+                m_lastErrorCode = 51;
+                m_lastErrorText = kNoListText;
+            }
+            return FALSE;
+        }
+
+        std::string text;
+        text.reserve(std::min(announced, kMaxReserve));
+        char piece[1024];
+        while (const UINT length = file->ReadPiece(piece, sizeof(piece) - 1))
+            text.append(piece, length);
+        m_listText = std::move(text);
+        file->Close();
+        connection->Close();
+        return TRUE;
+    } catch (const CInternetException& failure) {
+        char message[1024] = {};
+        failure.GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 42;
+        m_lastErrorText = message;
+        return FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}

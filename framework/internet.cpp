@@ -1,0 +1,178 @@
+#include "framework/internet.h"
+
+#include <cstring>
+
+#include "framework/line_piece.h"
+#include "framework/module.h"
+
+namespace {
+
+constexpr size_t kReadBufferSize = 64 * 1024;
+
+DWORD ServiceOf(INTERNET_SCHEME scheme)
+{
+    switch (scheme) {
+    case INTERNET_SCHEME_HTTP: return AFX_INET_SERVICE_HTTP;
+    case INTERNET_SCHEME_HTTPS: return AFX_INET_SERVICE_HTTPS;
+    case INTERNET_SCHEME_FTP: return AFX_INET_SERVICE_FTP;
+    case INTERNET_SCHEME_FILE: return AFX_INET_SERVICE_FILE;
+    default: return AFX_INET_SERVICE_UNK;
+    }
+}
+
+}  // namespace
+
+BOOL AfxParseURL(const char* url, DWORD& serviceType, CString& server, CString& object,
+                 INTERNET_PORT& port)
+{
+    serviceType = AFX_INET_SERVICE_UNK;
+    if (!url || !*url)
+        return FALSE;
+    // Every part is at most as long as the URL itself.
+    const size_t room = std::strlen(url) + 1;
+    std::vector<char> host(room), path(room), extra(room);
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host.data();
+    parts.dwHostNameLength = static_cast<DWORD>(room);
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(room);
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(room);
+    if (!InternetCrackUrlA(url, 0, 0, &parts))
+        return FALSE;
+    serviceType = ServiceOf(parts.nScheme);
+    server = host.data();
+    object = CString(path.data()) + extra.data();
+    if (object.IsEmpty())
+        object = "/";
+    port = parts.nPort;
+    return TRUE;
+}
+
+BOOL CInternetException::GetErrorMessage(char* buffer, UINT maxChars) const
+{
+    if (!buffer || maxChars == 0)
+        return FALSE;
+    buffer[0] = '\0';
+    const DWORD flags = FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                        FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD length = FormatMessageA(flags, GetModuleHandleA("wininet.dll"), m_dwError, 0,
+                                        buffer, maxChars, nullptr);
+    if (length == 0) {
+        // No text for this error: name its number, so the record still says what failed.
+        CString fallback;
+        fallback.Format("Internet error %lu", static_cast<unsigned long>(m_dwError));
+        lstrcpynA(buffer, fallback, static_cast<int>(maxChars));
+        return FALSE;
+    }
+    buffer[maxChars - 1] = '\0';
+    return TRUE;
+}
+
+void ThrowLastInternetError()
+{
+    throw CInternetException(GetLastError());
+}
+
+bool CInternetFile::FillBuffer()
+{
+    if (m_buffer.empty())
+        m_buffer.resize(kReadBufferSize);
+    DWORD read = 0;
+    if (!InternetReadFile(m_handle.Get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
+                          &read))
+        ThrowLastInternetError();
+    m_bufferPos = 0;
+    m_bufferEnd = read;
+    return read != 0;
+}
+
+UINT CInternetFile::ReadPiece(char* buffer, UINT room)
+{
+    size_t written = 0;
+    while (written < room) {
+        if (m_bufferPos == m_bufferEnd && !FillBuffer())
+            break;
+        const LinePieceStep step = CopyLinePiece(
+            std::string_view(m_buffer.data() + m_bufferPos, m_bufferEnd - m_bufferPos),
+            buffer + written, room - written);
+        m_bufferPos += step.consumed;
+        written += step.written;
+        if (step.lineEnded)
+            break;
+    }
+    return static_cast<UINT>(written);
+}
+
+char* CInternetFile::ReadString(char* buffer, UINT maxChars)
+{
+    if (!buffer || maxChars == 0)
+        return nullptr;
+    const UINT length = ReadPiece(buffer, maxChars - 1);
+    buffer[length] = '\0';
+    return length == 0 ? nullptr : buffer;
+}
+
+void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* optional,
+                            DWORD optionalLength)
+{
+    if (!HttpSendRequestA(Handle(), headers, headersLength, optional, optionalLength))
+        ThrowLastInternetError();
+}
+
+BOOL CHttpFile::QueryInfoStatusCode(DWORD& statusCode) const
+{
+    DWORD code = 0;
+    DWORD size = sizeof(code);
+    if (!HttpQueryInfoA(Handle(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                        nullptr))
+        return FALSE;
+    statusCode = code;
+    return TRUE;
+}
+
+std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const char* verb, const char* object,
+                                                        const char* referer, DWORD_PTR context,
+                                                        const char** acceptTypes,
+                                                        const char* version, DWORD flags)
+{
+    HINTERNET request = HttpOpenRequestA(m_handle.Get(), verb, object, version, referer,
+                                         acceptTypes, flags, context);
+    if (!request)
+        ThrowLastInternetError();
+    return std::make_unique<CHttpFile>(request);
+}
+
+CInternetSession::CInternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
+                                   const char* proxyName, const char* proxyBypass, DWORD flags)
+    : m_agent(agent ? CString(agent) : ModuleAppName()), m_context(context)
+{
+    m_handle.Reset(InternetOpenA(m_agent, accessType, proxyName, proxyBypass, flags));
+    if (!m_handle)
+        m_openError = GetLastError();
+}
+
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
+                                                                     INTERNET_PORT port,
+                                                                     const char* userName,
+                                                                     const char* password)
+{
+    if (!m_handle)
+        throw CInternetException(m_openError);
+    HINTERNET connection = InternetConnectA(m_handle.Get(), server, port, userName, password,
+                                            INTERNET_SERVICE_HTTP, 0, m_context);
+    if (!connection)
+        ThrowLastInternetError();
+    return std::make_unique<CHttpConnection>(connection);
+}
+
+CString ModuleAppName()
+{
+    char path[MAX_PATH + 1] = {};
+    GetModuleFileNameA(ThisModule(), path, MAX_PATH);
+    CString name(path);
+    name = name.Mid(name.ReverseFind('\\') + 1);
+    const int dot = name.ReverseFind('.');
+    return dot < 0 ? name : name.Left(dot);
+}

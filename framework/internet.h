@@ -1,0 +1,117 @@
+// The internet session classes over WinINet: session, HTTP connection, HTTP file with a
+// buffered line reader, the URL parser, and the exception that carries a WinINet error.
+// Connections and files are owned by the caller; a session, connection or file closes its
+// handle when it goes away.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <memory>
+#include <vector>
+
+#include "framework/handles.h"
+#include "framework/narrow_string.h"
+
+// Services that AfxParseURL tells apart.
+constexpr DWORD AFX_INET_SERVICE_UNK = 0;
+constexpr DWORD AFX_INET_SERVICE_FTP = 1;
+constexpr DWORD AFX_INET_SERVICE_HTTP = 3;
+constexpr DWORD AFX_INET_SERVICE_HTTPS = 4;
+constexpr DWORD AFX_INET_SERVICE_FILE = 5;
+
+// Splits a URL into service, server, object (path and query, "/" when empty) and port
+// (the URL's own, or the scheme's default). FALSE when WinINet cannot take it apart.
+BOOL AfxParseURL(const char* url, DWORD& serviceType, CString& server, CString& object,
+                 INTERNET_PORT& port);
+
+class CInternetException {
+public:
+    explicit CInternetException(DWORD error) : m_dwError(error) {}
+
+    // The system's text for the error, cut to maxChars - 1 characters and terminated.
+    BOOL GetErrorMessage(char* buffer, UINT maxChars) const;
+
+    DWORD m_dwError;
+};
+
+// Throws CInternetException with the thread's last error.
+[[noreturn]] void ThrowLastInternetError();
+
+class CInternetFile {
+public:
+    explicit CInternetFile(HINTERNET handle) : m_handle(handle) {}
+    virtual ~CInternetFile() = default;
+    CInternetFile(const CInternetFile&) = delete;
+    CInternetFile& operator=(const CInternetFile&) = delete;
+
+    // One piece of a line: at most maxChars - 1 characters, ending after a line feed
+    // (kept); carriage returns are dropped. Null when no data is left.
+    char* ReadString(char* buffer, UINT maxChars);
+    // The same piece without a terminator, so that NUL bytes survive; 0 at the end.
+    UINT ReadPiece(char* buffer, UINT room);
+    void Close() { m_handle.Close(); }
+    HINTERNET Handle() const { return m_handle.Get(); }
+
+private:
+    bool FillBuffer();
+
+    InternetHandle m_handle;
+    // Reads are large, lines are handed out from here.
+    std::vector<char> m_buffer;
+    size_t m_bufferPos = 0;
+    size_t m_bufferEnd = 0;
+};
+
+class CHttpFile : public CInternetFile {
+public:
+    using CInternetFile::CInternetFile;
+
+    void SendRequest(const char* headers, DWORD headersLength, void* optional,
+                     DWORD optionalLength);
+    // FALSE (code left as it was) when the response has no status.
+    BOOL QueryInfoStatusCode(DWORD& statusCode) const;
+};
+
+class CHttpConnection {
+public:
+    explicit CHttpConnection(HINTERNET handle) : m_handle(handle) {}
+
+    std::unique_ptr<CHttpFile> OpenRequest(const char* verb, const char* object,
+                                           const char* referer = nullptr, DWORD_PTR context = 1,
+                                           const char** acceptTypes = nullptr,
+                                           const char* version = nullptr,
+                                           DWORD flags = INTERNET_FLAG_EXISTING_CONNECT);
+    void Close() { m_handle.Close(); }
+
+private:
+    InternetHandle m_handle;
+};
+
+class CInternetSession {
+public:
+    // Without an agent, the module's file name without its extension is sent.
+    explicit CInternetSession(const char* agent = nullptr, DWORD_PTR context = 1,
+                              DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG,
+                              const char* proxyName = nullptr, const char* proxyBypass = nullptr,
+                              DWORD flags = 0);
+
+    BOOL IsOpen() const { return m_handle.IsValid(); }
+    // Why the session could not be opened.
+    DWORD GetOpenError() const { return m_openError; }
+    const CString& GetAgent() const { return m_agent; }
+
+    std::unique_ptr<CHttpConnection> GetHttpConnection(const char* server, INTERNET_PORT port,
+                                                       const char* userName = nullptr,
+                                                       const char* password = nullptr);
+    void Close() { m_handle.Close(); }
+
+private:
+    InternetHandle m_handle;
+    CString m_agent;
+    DWORD_PTR m_context;
+    DWORD m_openError = ERROR_SUCCESS;
+};
+
+// The module's file name without folder and extension.
+CString ModuleAppName();
