@@ -55,18 +55,21 @@ BOOL CInternetException::GetErrorMessage(char* buffer, UINT maxChars) const
     if (!buffer || maxChars == 0)
         return FALSE;
     buffer[0] = '\0';
-    const DWORD flags = FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-                        FORMAT_MESSAGE_IGNORE_INSERTS;
+    const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    // Allocated, so that a caller's small buffer gets the start of the text, not nothing.
+    char* text = nullptr;
     const DWORD length = FormatMessageA(flags, GetModuleHandleA("wininet.dll"), m_dwError, 0,
-                                        buffer, maxChars, nullptr);
-    if (length == 0) {
+                                        reinterpret_cast<char*>(&text), 0, nullptr);
+    if (length == 0 || !text) {
         // No text for this error: name its number, so the record still says what failed.
         CString fallback;
         fallback.Format("Internet error %lu", static_cast<unsigned long>(m_dwError));
         lstrcpynA(buffer, fallback, static_cast<int>(maxChars));
         return FALSE;
     }
-    buffer[maxChars - 1] = '\0';
+    lstrcpynA(buffer, text, static_cast<int>(maxChars));
+    LocalFree(text);
     return TRUE;
 }
 
@@ -85,6 +88,9 @@ bool CInternetFile::FillBuffer()
         ThrowLastInternetError();
     m_bufferPos = 0;
     m_bufferEnd = read;
+    m_received += read;
+    if (read == 0)
+        OnEndOfData();
     return read != 0;
 }
 
@@ -119,6 +125,18 @@ void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* opti
 {
     if (!HttpSendRequestA(Handle(), headers, headersLength, optional, optionalLength))
         ThrowLastInternetError();
+}
+
+void CHttpFile::OnEndOfData()
+{
+    // A connection that closes before the announced length is a failed read, not the
+    // end of the body.
+    DWORD announced = 0;
+    DWORD size = sizeof(announced);
+    if (HttpQueryInfoA(Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                       &size, nullptr) &&
+        BytesReceived() < announced)
+        throw CInternetException(ERROR_INTERNET_CONNECTION_RESET);
 }
 
 BOOL CHttpFile::QueryInfoStatusCode(DWORD& statusCode) const

@@ -49,9 +49,17 @@ public:
     // (kept); carriage returns are dropped. Null when no data is left.
     char* ReadString(char* buffer, UINT maxChars);
     // The same piece without a terminator, so that NUL bytes survive; 0 at the end.
+    // A failed read, or a body that ends before its announced length, throws
+    // CInternetException.
     UINT ReadPiece(char* buffer, UINT room);
     void Close() { m_handle.Close(); }
     HINTERNET Handle() const { return m_handle.Get(); }
+    // Body bytes taken from the connection so far, carriage returns included.
+    unsigned long long BytesReceived() const { return m_received; }
+
+protected:
+    // Called when a read finds no more data; may throw CInternetException.
+    virtual void OnEndOfData() {}
 
 private:
     bool FillBuffer();
@@ -61,6 +69,7 @@ private:
     std::vector<char> m_buffer;
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
+    unsigned long long m_received = 0;
 };
 
 class CHttpFile : public CInternetFile {
@@ -71,6 +80,9 @@ public:
                      DWORD optionalLength);
     // FALSE (code left as it was) when the response has no status.
     BOOL QueryInfoStatusCode(DWORD& statusCode) const;
+
+protected:
+    void OnEndOfData() override;
 };
 
 class CHttpConnection {

@@ -8,7 +8,8 @@ packages=(
   wine wine64
   xvfb xauth x11-apps imagemagick fonts-nanum
   googletest
-  python3 openssl
+  python3 openssl curl
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -10,6 +10,9 @@ Paths:
   /chunked/<file>              200, Transfer-Encoding: chunked, no Content-Length
   /status/<code>/<anything>    that status, small body with Content-Length
   /after/<n>/<code>/<file>     like /<file> for the first n requests of this path, then <code>
+  /drop/<n>/<file>             like /<file> for the first n requests of this path, then the
+                               connection closes with no answer at all
+  /reset/<file>                announces size + 100, sends the file, then resets the connection
   /short/<file>                announces size + 100, sends the file, closes
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
   /slow/<bytes-per-s>/<file>   like /<file>, sent at about that rate
@@ -24,8 +27,8 @@ Log record per request (one line each, flushed before the response goes out):
   S <status sent>
   END
 
-The server exits on /_stop, when stdin (a pipe or socket) reaches EOF, and after
---max-seconds at the latest, so that it cannot outlive the test that started it.
+The server exits on /_stop, when stdin (a pipe or socket) reaches EOF, when the process
+that started it ends, and after --max-seconds at the latest, so that it cannot outlive the test that started it.
 """
 
 import argparse
@@ -35,6 +38,7 @@ import socket
 import socketserver
 import ssl
 import stat
+import struct
 import subprocess
 import sys
 import threading
@@ -230,6 +234,13 @@ class Handler(socketserver.BaseRequestHandler):
                 if self.state.count(path) > limit:
                     return (code, "simple", None, None)
                 return self.file_plan(name, "plain")
+            if path.startswith("/drop/") and len(segments) >= 4:
+                limit = int(segments[2])
+                if self.state.count(path) > limit:
+                    return (0, "drop", None, None)
+                return self.file_plan("/".join(segments[3:]), "plain")
+            if path.startswith("/reset/"):
+                return self.file_plan(path[len("/reset/"):], "reset")
             if path.startswith("/short/"):
                 return self.file_plan(path[len("/short/"):], "short")
             if path.startswith("/long/"):
@@ -287,6 +298,8 @@ class Handler(socketserver.BaseRequestHandler):
 
     def respond(self, method, plan, keep_alive):
         status, mode, full, argument = plan
+        if mode == "drop":
+            return False
         if mode == "simple":
             self.send_simple(status, close=not keep_alive, method=method)
             return keep_alive
@@ -304,6 +317,13 @@ class Handler(socketserver.BaseRequestHandler):
                         self.send(b"%x\r\n" % len(data) + data + b"\r\n")
                 self.send(b"0\r\n\r\n")
             return keep_alive
+        if mode == "reset":
+            self.head(200, kind + [("Content-Length", str(size + 100))], True)
+            if method != "HEAD":
+                self.send_file(full, size)
+                raw = self.conn.unwrap() if isinstance(self.conn, ssl.SSLSocket) else self.conn
+                raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            return False
         if mode == "short":
             self.head(200, kind + [("Content-Length", str(size + 100))], True)
             if method != "HEAD":
@@ -357,6 +377,18 @@ def watch_stdin(state):
     threading.Thread(target=run, daemon=True).start()
 
 
+def watch_parent(state):
+    """Exit with the process that started us, however it ends."""
+    parent = os.getppid()
+
+    def run():
+        while not state.stop.wait(0.5):
+            if os.getppid() != parent:
+                state.stop.set()
+
+    threading.Thread(target=run, daemon=True).start()
+
+
 def detach_inherited_descriptors(output):
     """Keep only stdin: inherited pipes (a test runner's output) must not wait for us."""
     target = os.open(output or os.devnull, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
@@ -383,6 +415,7 @@ def main():
     detach_inherited_descriptors(args.output)
     state = State(args.root, args.log)
     watch_stdin(state)
+    watch_parent(state)
 
     cert, key = args.cert, args.key
     if args.ca_dir and not cert:

@@ -1,0 +1,73 @@
+// The local HTTP/HTTPS test server (tests/support/http_test_server.py) seen from a test
+// program under Wine: started on free ports of 127.0.0.1 with a fresh document root and
+// request log, stopped when the object goes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RecordedRequest {
+    struct HeaderLine {
+        size_t rawLength;  // as received, line end included
+        std::string text;  // without the line end
+    };
+
+    std::string scheme;  // "http" or "https"
+    std::string method;
+    std::string target;
+    int connection = 0;  // numbered by the server in order of acceptance
+    int indexOnConnection = 0;
+    std::string requestLine;
+    std::vector<HeaderLine> headers;
+    std::string body;
+    int status = 0;
+
+    // The first header of that name (any letter case), or null.
+    const HeaderLine* FindHeader(const std::string& name) const;
+    // Its value with the blanks around it removed, or empty.
+    std::string HeaderValue(const std::string& name) const;
+};
+
+class TestServer {
+public:
+    TestServer() = default;
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    // Starts both listeners; false (with the reason in Error()) when it cannot.
+    bool Start();
+    void Stop();
+    const std::string& Error() const { return m_error; }
+
+    // Writes a file under the document root ('/' separates folders).
+    bool PutFile(const std::string& name, const std::string& bytes);
+    const std::string& RootFolder() const { return m_root; }
+
+    std::string HttpUrl(const std::string& path) const;   // path starts with '/'
+    std::string HttpsUrl(const std::string& path) const;
+    int HttpPort() const { return m_httpPort; }
+
+    // Every request received so far, in order.
+    std::vector<RecordedRequest> Requests() const;
+
+private:
+    std::string m_folder;  // scratch folder holding root, log and ready file
+    std::string m_root;
+    std::string m_log;
+    std::string m_error;
+    int m_httpPort = 0;
+    int m_httpsPort = 0;
+    void* m_process = nullptr;
+    void* m_stdinWrite = nullptr;
+};
+
+// Adds the test authority to the prefix's machine root store, once per process, so that
+// WinINet accepts the server's certificate. The machine's own trust store is never used.
+bool TrustTestAuthority(std::string* error);
+
+// A port on 127.0.0.1 that nothing listens on.
+int UnusedLocalPort();
+
+// Removes a folder and everything below it.
+void RemoveFolderTree(const std::string& folder);
