@@ -85,22 +85,23 @@ BOOL UpdateProgressDialog::FetchUpdateList()
             return FALSE;
         }
 
-        std::string text;
-        text.reserve(std::min(announced, kMaxReserve));
+        // Read into the list's own storage: a later run reuses what an earlier one grew.
+        m_listText.Preallocate(static_cast<int>(std::min(announced, kMaxReserve)));
         char piece[1024];
         while (const UINT length = file->ReadPiece(piece, sizeof(piece) - 1))
-            text.append(piece, length);
-        m_listText = std::move(text);
+            m_listText.Append(piece, static_cast<int>(length));
         file->Close();
         connection->Close();
         return TRUE;
     } catch (const CInternetException& failure) {
+        m_listText.Empty();  // a list cut off is no list
         char message[1024] = {};
         failure.GetErrorMessage(message, sizeof(message));
         m_lastErrorCode = 42;
         m_lastErrorText = message;
         return FALSE;
     } catch (...) {
+        m_listText.Empty();
         return FALSE;
     }
 }

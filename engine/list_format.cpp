@@ -67,16 +67,29 @@ std::string_view FolderLineValue(std::string_view line, const LeadByteTable& tab
 
 int ParseFileSizeField(std::string_view field, const LeadByteTable& table)
 {
-    const std::string digits = MbRemove(MbRemove(field, ' ', nullptr, table), ',', nullptr, table);
-    size_t pos = 0;
-    while (pos < digits.size() && kWhitespace.find(digits[pos]) != std::string_view::npos)
-        ++pos;
+    // Blanks and ',' do not count; of the rest, leading whitespace, a sign and the digits
+    // that follow make the number.
+    enum { kLeading, kDigits } stage = kLeading;
     bool negative = false;
-    if (pos < digits.size() && (digits[pos] == '+' || digits[pos] == '-'))
-        negative = digits[pos++] == '-';
     long long value = 0;
-    for (; pos < digits.size() && digits[pos] >= '0' && digits[pos] <= '9'; ++pos) {
-        value = value * 10 + (digits[pos] - '0');
+    for (size_t pos = 0; pos < field.size();) {
+        const size_t length = MbCharLength(field, pos, table);
+        const char ch = field[pos];
+        pos += length;
+        if (length == 1 && (ch == ' ' || ch == ','))
+            continue;
+        if (stage == kLeading) {
+            if (length == 1 && kWhitespace.find(ch) != std::string_view::npos)
+                continue;
+            stage = kDigits;
+            if (length == 1 && (ch == '+' || ch == '-')) {
+                negative = ch == '-';
+                continue;
+            }
+        }
+        if (length != 1 || ch < '0' || ch > '9')
+            break;
+        value = value * 10 + (ch - '0');
         if (value > static_cast<long long>(INT_MAX) + 1)
             value = static_cast<long long>(INT_MAX) + 1;  // saturated; more digits change nothing
     }
@@ -87,9 +100,14 @@ int ParseFileSizeField(std::string_view field, const LeadByteTable& table)
 
 std::string NormalizeFileTimeField(std::string_view field, const LeadByteTable& table)
 {
-    std::string time(field);
-    for (const char separator : {'-', '/', ':', ' '})
-        time = MbRemove(time, separator, nullptr, table);
+    std::string time;  // usually short enough to need no allocation
+    for (size_t pos = 0; pos < field.size();) {
+        const size_t length = MbCharLength(field, pos, table);
+        const char ch = field[pos];
+        if (length != 1 || (ch != '-' && ch != '/' && ch != ':' && ch != ' '))
+            time.append(field.substr(pos, length));
+        pos += length;
+    }
     return time;
 }
 

@@ -1,11 +1,22 @@
 // The update list: folder lines set the install and staging folders, entry lines become
 // items of the run.
+#include <utility>
+
 #include "engine/list_format.h"
 #include "ui/progress_dialog.h"
 
 namespace {
 
 CString Text(std::string_view view) { return CString(std::string(view)); }
+
+std::string Joined(const CString& head, std::string_view middle, std::string_view tail)
+{
+    const std::string_view first(head.GetString());
+    std::string text;
+    text.reserve(first.size() + middle.size() + tail.size());
+    text.append(first).append(middle).append(tail);
+    return text;
+}
 
 }  // namespace
 
@@ -46,26 +57,27 @@ BOOL UpdateProgressDialog::ParseUpdateEntry(CString line)
         m_lastErrorText = "업데이트 목록정보가 없습니다.";
         return FALSE;
     }
-    const CString text = ExpandPathMacros(line);
-    const EntryFields fields = SplitEntryLine(text.View());
+    const CString text = ExpandPathMacros(std::move(line));
+    EntryFields fields = SplitEntryLine(text.View());
 
     UpdateItem item;
-    item.m_strTargetPath = fields.targetPath;
-    item.m_strVersion = fields.version;
+    std::string folder, name;
+    SplitTargetPath(fields.targetPath, &folder, &name);
+    item.m_strTargetPath = std::move(fields.targetPath);
+    item.m_strVersion = std::move(fields.version);
     item.m_nFileSize = fields.fileSize;
-    item.m_strFileTime = fields.fileTime;
+    item.m_strFileTime = std::move(fields.fileTime);
     item.m_bRegister = fields.registerFlag;
     item.m_bAtFirst = fields.atFirst;
     item.m_bRun = fields.run;
     item.m_bRunSilent = fields.runSilent;
-
-    std::string folder, name;
-    SplitTargetPath(fields.targetPath, &folder, &name);
-    item.m_strTargetDir = folder;
-    item.m_strFileName = name;
-    item.m_strStagePath.Format("%s\\Update\\%s", m_installFolder.GetString(), name.c_str());
-    item.m_strDownloadURL.Format("%s/%s", m_dataUrl.GetString(), name.c_str());
+    item.m_strTargetDir = std::move(folder);
+    // Built as text is printed: each part up to its first NUL byte.
+    const std::string_view fileName(name.c_str());
+    item.m_strStagePath = Joined(m_installFolder, "\\Update\\", fileName);
+    item.m_strDownloadURL = Joined(m_dataUrl, "/", fileName);
+    item.m_strFileName = std::move(name);
     item.m_nUpdateState = kUpdateFile;
-    AddUpdateItem(item);
+    AddUpdateItem(std::move(item));
     return TRUE;
 }

@@ -3,11 +3,18 @@
 std::string ReplacePathMacros(std::string_view text, const PathMacroValues& values,
                               const LeadByteTable& table)
 {
-    std::string result(text);
+    // The text is copied once it changes, not before.
+    std::string result;
+    bool replaced = false;
     for (int macro = 0; macro < kPathMacroCount; ++macro) {
-        if (MbFind(result, kPathMacroText[macro], 0, table) != kNotFound)
-            result = MbReplace(result, kPathMacroText[macro], values.value[macro], nullptr, table);
+        const std::string_view current = replaced ? std::string_view(result) : text;
+        if (MbFind(current, kPathMacroText[macro], 0, table) == kNotFound)
+            continue;
+        result = MbReplace(current, kPathMacroText[macro], values.value[macro], nullptr, table);
+        replaced = true;
     }
+    if (!replaced)
+        result.assign(text);
     return result;
 }
 

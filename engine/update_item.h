@@ -27,6 +27,8 @@ public:
     virtual ~UpdateItem() = default;
     UpdateItem(const UpdateItem&) = default;
     UpdateItem& operator=(const UpdateItem&) = default;
+    UpdateItem(UpdateItem&&) = default;
+    UpdateItem& operator=(UpdateItem&&) = default;
 
     void Reset();
     void CopyFrom(const UpdateItem& other);

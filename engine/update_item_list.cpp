@@ -1,4 +1,6 @@
 // The run's item list: appending copies and releasing them all.
+#include <utility>
+
 #include "ui/progress_dialog.h"
 
 void UpdateProgressDialog::AddUpdateItem(const UpdateItem& item)
@@ -6,6 +8,11 @@ void UpdateProgressDialog::AddUpdateItem(const UpdateItem& item)
     auto* copy = new UpdateItem;
     copy->CopyFrom(item);
     m_items.SetAtGrow(m_items.GetSize(), copy);
+}
+
+void UpdateProgressDialog::AddUpdateItem(UpdateItem&& item)
+{
+    m_items.SetAtGrow(m_items.GetSize(), new UpdateItem(std::move(item)));
 }
 
 void UpdateProgressDialog::ReleaseItems()

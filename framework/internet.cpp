@@ -7,7 +7,10 @@
 
 namespace {
 
-constexpr size_t kReadBufferSize = 64 * 1024;
+// Each read is a round trip through the platform, so a long body is read in large blocks:
+// the buffer starts small and grows while reads fill it, up to a fixed bound.
+constexpr size_t kFirstReadSize = 64 * 1024;
+constexpr size_t kLargestReadSize = 1024 * 1024;
 
 DWORD ServiceOf(INTERNET_SCHEME scheme)
 {
@@ -81,7 +84,9 @@ void ThrowLastInternetError()
 bool CInternetFile::FillBuffer()
 {
     if (m_buffer.empty())
-        m_buffer.resize(kReadBufferSize);
+        m_buffer.resize(kFirstReadSize);
+    else if (m_bufferEnd == m_buffer.size() && m_buffer.size() < kLargestReadSize)
+        m_buffer.resize(m_buffer.size() * 4);
     DWORD read = 0;
     if (!InternetReadFile(m_handle.Get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
                           &read))

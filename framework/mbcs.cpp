@@ -53,12 +53,18 @@ size_t MbFind(std::string_view text, std::string_view pattern, size_t start,
         return kNotFound;
     if (pattern.empty())
         return start;
-    for (size_t pos = start; pos + pattern.size() <= text.size();
-         pos += MbCharLength(text, pos, table)) {
-        if (text.compare(pos, pattern.size(), pattern) == 0)
-            return pos;
+    // Raw matches come from the fast byte search; only a match that starts at a character
+    // boundary counts. Characters are at most two bytes, so after a match inside a
+    // character the search goes on from the next boundary.
+    for (size_t pos = start;;) {
+        const size_t hit = text.find(pattern, pos);
+        if (hit == std::string_view::npos)
+            return kNotFound;
+        while (pos < hit)
+            pos += MbCharLength(text, pos, table);
+        if (pos == hit)
+            return hit;
     }
-    return kNotFound;
 }
 
 size_t MbReverseFind(std::string_view text, char ch, const LeadByteTable& table)
@@ -76,21 +82,31 @@ size_t MbReverseFind(std::string_view text, char ch, const LeadByteTable& table)
 std::string_view MbTrim(std::string_view text, std::string_view set, bool left, bool right,
                         const LeadByteTable& table)
 {
+    const auto inSet = [set](char ch) {
+        for (const char member : set) {
+            if (member == ch)
+                return true;
+        }
+        return false;
+    };
     size_t begin = 0;
     if (left) {
-        while (begin < text.size() && MbCharLength(text, begin, table) == 1 &&
-               set.find(text[begin]) != std::string_view::npos)
+        while (begin < text.size() && MbCharLength(text, begin, table) == 1 && inSet(text[begin]))
             ++begin;
     }
     size_t end = text.size();
     if (right) {
-        // Walk forward so that a trail byte is never taken for a single character.
-        end = begin;
-        for (size_t pos = begin; pos < text.size();) {
-            const size_t len = MbCharLength(text, pos, table);
-            if (len != 1 || set.find(text[pos]) == std::string_view::npos)
-                end = pos + len;
-            pos += len;
+        // From the end, without walking the whole text: a byte that is not a lead byte
+        // always ends a character, so the lead bytes just before a position pair up from
+        // there, and their count says whether the position starts a character.
+        while (end > begin) {
+            size_t leads = 0;
+            while (end - 1 - leads > begin && table.IsLead(static_cast<unsigned char>(text[end - 2 - leads])))
+                ++leads;
+            const size_t last = leads % 2 == 0 ? end - 1 : end - 2;
+            if (end - last != 1 || !inSet(text[last]))
+                break;
+            end = last;
         }
     }
     return text.substr(begin, end - begin);
@@ -106,10 +122,16 @@ std::string MbReplace(std::string_view text, std::string_view from, std::string_
     } else {
         result.reserve(text.size());
         size_t pos = 0;
-        for (size_t hit; (hit = MbFind(text, from, pos, table)) != kNotFound;) {
+        size_t searchFrom = 0;
+        for (size_t hit; (hit = MbFind(text, from, searchFrom, table)) != kNotFound;) {
             result.append(text.substr(pos, hit - pos));
             result.append(to);
             pos = hit + from.size();
+            // A pattern ending in a lone lead byte ends inside a character: its trail byte
+            // is kept, and the search goes on from the next boundary.
+            searchFrom = hit;
+            while (searchFrom < pos)
+                searchFrom += MbCharLength(text, searchFrom, table);
             ++replaced;
         }
         result.append(text.substr(pos));
@@ -123,6 +145,11 @@ std::string MbRemove(std::string_view text, char ch, int* count, const LeadByteT
 {
     int removed = 0;
     std::string result;
+    if (text.find(ch) == std::string_view::npos) {
+        if (count)
+            *count = 0;
+        return std::string(text);
+    }
     result.reserve(text.size());
     for (size_t pos = 0; pos < text.size();) {
         const size_t len = MbCharLength(text, pos, table);

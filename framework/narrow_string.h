@@ -14,7 +14,9 @@ public:
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
-    void Empty() { m_text.clear(); }
+    void Empty() { m_text.clear(); }  // keeps the storage for the next text
+    void Preallocate(int length) { m_text.reserve(length > 0 ? static_cast<size_t>(length) : 0); }
+    void Append(const char* text, int length) { m_text.append(text, length > 0 ? static_cast<size_t>(length) : 0); }
     const char* GetString() const { return m_text.c_str(); }
     operator const char*() const { return m_text.c_str(); }  // NOLINT
     std::string_view View() const { return m_text; }

@@ -1,6 +1,6 @@
 // A growable array of pointers with the classic object-array rules: SetAtGrow past the
 // end grows the array and leaves the new slots null; the default growth adds an eighth
-// of the size (at least 4, at most 1024) when storage runs out; SetSize(0) frees the
+// of the size (at least 4) when storage runs out; SetSize(0) frees the
 // storage. The array does not own what it points to.
 #pragma once
 
@@ -36,8 +36,10 @@ public:
         if (newSize > m_maxSize) {
             INT_PTR grow = m_growBy;
             if (grow == 0) {
+                // An eighth, without an upper bound, so that long lists grow in
+                // amortised constant time.
                 grow = m_size / 8;
-                grow = grow < 4 ? 4 : (grow > 1024 ? 1024 : grow);
+                grow = grow < 4 ? 4 : grow;
             }
             INT_PTR newMax = m_maxSize + grow;
             if (newMax < newSize)

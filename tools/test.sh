@@ -28,3 +28,6 @@ for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$displayfile")"
 
 ctest --test-dir build/x86_64 --output-on-failure -j2
+
+# The byte-level rules, fuzzed on the host for about a minute in all.
+tools/fuzz.sh

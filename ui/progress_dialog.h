@@ -68,6 +68,7 @@ public:
 
     // --- the item list (engine/update_item_list.cpp)
     void AddUpdateItem(const UpdateItem& item);
+    void AddUpdateItem(UpdateItem&& item);  // takes the record over instead of copying it
     void ReleaseItems();
 
     // --- the steps of a run, in order; non-zero lets the run go on

@@ -31,6 +31,7 @@ struct Walk {
 
     Walk(std::string_view text, const LeadByteTable& table) : pair(text.size(), false)
     {
+        starts.reserve(text.size());
         for (size_t pos = 0; pos < text.size();) {
             starts.push_back(pos);
             pair[pos] = table.IsLead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size();
@@ -58,8 +59,9 @@ std::vector<size_t> SinglesOf(std::string_view text, char ch, const LeadByteTabl
 
 bool HasWordAtBoundary(std::string_view text, const Walk& walk, std::string_view word)
 {
+    // The first byte is compared alone first: most boundaries fail there, cheaply.
     for (const size_t pos : walk.starts)
-        if (text.compare(pos, word.size(), word) == 0)
+        if (text[pos] == word[0] && text.compare(pos, word.size(), word) == 0)
             return true;
     return false;
 }
@@ -291,7 +293,9 @@ void CheckList(std::string_view text, const LeadByteTable& table)
     std::string_view line;
     size_t lines = 0;
     size_t cursor = 0;
+    bool tookAppendedReturn = false;
     while (reader.Next(&section, &line)) {
+        CHECK(!tookAppendedReturn, "only the last line can take the appended carriage return");
         ++lines;
         CHECK(lines <= lineFeeds + 1, "the reader hands out at most one line per line feed");
         CHECK(section == ListSection::Folders || section == ListSection::Files,
@@ -306,13 +310,24 @@ void CheckList(std::string_view text, const LeadByteTable& table)
 
         // Lines come out in order, each after its section's first header. A text that
         // ends in a lone lead byte takes the CR of the appended line end as its trail.
-        size_t at = text.find(line, std::max(cursor, header));
+        const size_t from = std::max(cursor, header);
+        if (line.empty()) {
+            // Blank lines of two bytes or more are handed out (the caller records them);
+            // those of one byte end the list, bare line feeds are skipped.
+            bool blankRun = false;
+            for (size_t i = from; i < body.size() && !blankRun; ++i)
+                blankRun = IsBlank(body[i]) && body[i] != '\n' &&
+                           (i + 1 == body.size() || (IsBlank(body[i + 1]) && body[i + 1] != '\n'));
+            CHECK(blankRun, "an empty line comes only from a line of two or more blank bytes");
+        }
+        size_t at = text.find(line, from);
         if (at == std::string_view::npos) {
             CHECK(!line.empty() && line.back() == '\r' &&
                       body.size() >= line.size() - 1 &&
                       body.substr(body.size() - (line.size() - 1)) == line.substr(0, line.size() - 1),
                   "every line is taken from the text, in order");
             at = body.size() - (line.size() - 1);
+            tookAppendedReturn = true;
         }
         cursor = at + line.size();
 

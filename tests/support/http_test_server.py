@@ -13,6 +13,8 @@ Paths:
   /drop/<n>/<file>             like /<file> for the first n requests of this path, then the
                                connection closes with no answer at all
   /reset/<file>                announces size + 100, sends the file, then resets the connection
+  /bare-probe/<file>           like /<file>, but a request with the agent "Updater" gets only
+                               the head (with the file's length), then the connection closes
   /short/<file>                announces size + 100, sends the file, closes
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
   /slow/<bytes-per-s>/<file>   like /<file>, sent at about that rate
@@ -190,6 +192,9 @@ class Handler(socketserver.BaseRequestHandler):
         connection = ",".join(v for n, v in headers if n.lower() == "connection").lower()
         keep_alive = ("close" not in connection) if version == "HTTP/1.1" else ("keep-alive" in connection)
         plan = self.plan(method, path)
+        if plan[1] == "bare-probe":
+            agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
+            plan = (plan[0], "head-only" if agent == "Updater" else "plain", plan[2], plan[3])
 
         record = [b"REQUEST %s %s %s %d\n" % (self.scheme.encode(), method.encode("latin-1"),
                                               target.encode("latin-1"), len(body)),
@@ -241,6 +246,8 @@ class Handler(socketserver.BaseRequestHandler):
                 return self.file_plan("/".join(segments[3:]), "plain")
             if path.startswith("/reset/"):
                 return self.file_plan(path[len("/reset/"):], "reset")
+            if path.startswith("/bare-probe/"):
+                return self.file_plan(path[len("/bare-probe/"):], "bare-probe")
             if path.startswith("/short/"):
                 return self.file_plan(path[len("/short/"):], "short")
             if path.startswith("/long/"):
@@ -323,6 +330,9 @@ class Handler(socketserver.BaseRequestHandler):
                 self.send_file(full, size)
                 raw = self.conn.unwrap() if isinstance(self.conn, ssl.SSLSocket) else self.conn
                 raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            return False
+        if mode == "head-only":
+            self.head(200, kind + [("Content-Length", str(size))], True)
             return False
         if mode == "short":
             self.head(200, kind + [("Content-Length", str(size + 100))], True)

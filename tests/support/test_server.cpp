@@ -16,7 +16,9 @@ namespace {
 using UnixNameFn = char*(CDECL*)(const WCHAR*);
 using DosNameFn = WCHAR*(CDECL*)(const char*);
 
-std::string UnixPath(const std::string& windowsPath)
+}  // namespace
+
+std::string UnixPathOf(const std::string& windowsPath)
 {
     auto toUnix = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
@@ -30,6 +32,8 @@ std::string UnixPath(const std::string& windowsPath)
     HeapFree(GetProcessHeap(), 0, unix);
     return result;
 }
+
+namespace {
 
 std::string DosPath(const std::string& unixPath)
 {
@@ -143,9 +147,9 @@ bool TestServer::Start()
 
     const std::string ready = m_folder + "\\ready";
     const std::string commandLine = Quoted(VEXA_PYTHON) + " " + Quoted(VEXA_TEST_SERVER_SCRIPT) +
-        " --root " + Quoted(UnixPath(m_root)) + " --log " + Quoted(UnixPath(m_log)) +
-        " --ready " + Quoted(UnixPath(ready)) + " --ca-dir " + Quoted(VEXA_TEST_CA_DIR) +
-        " --output " + Quoted(UnixPath(m_folder + "\\server.out")) + " --max-seconds 900";
+        " --root " + Quoted(UnixPathOf(m_root)) + " --log " + Quoted(UnixPathOf(m_log)) +
+        " --ready " + Quoted(UnixPathOf(ready)) + " --ca-dir " + Quoted(VEXA_TEST_CA_DIR) +
+        " --output " + Quoted(UnixPathOf(m_folder + "\\server.out")) + " --max-seconds 900";
 
     // Its own stdin pipe, so that it never reads the test runner's; the server also exits
     // when this process ends, as it watches its parent.

@@ -69,5 +69,8 @@ bool TrustTestAuthority(std::string* error);
 // A port on 127.0.0.1 that nothing listens on.
 int UnusedLocalPort();
 
+// The Unix path of a Windows path, through Wine; empty when there is none.
+std::string UnixPathOf(const std::string& windowsPath);
+
 // Removes a folder and everything below it.
 void RemoveFolderTree(const std::string& folder);
