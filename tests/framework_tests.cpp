@@ -66,6 +66,10 @@ TEST(Mbcs, ReplaceIsLeftToRightNonOverlappingAndTrailAware)
     EXPECT_EQ(count, 1);
     EXPECT_EQ(MbReplace("abc", "", "x", &count), "abc") << "an empty pattern replaces nothing";
     EXPECT_EQ(count, 0);
+    // A pattern ending in a lead byte ends inside a character: the trail byte stays, and
+    // it is never taken for a character of its own.
+    EXPECT_EQ(MbReplace("\xB0\xB0\xB0\x5C", "\xB0", "", &count), "\xB0\x5C") << "trail bytes survive";
+    EXPECT_EQ(count, 2) << "one hit at the start of each of the two characters";
 }
 
 TEST(CString, TrimAndWhitespace)
