@@ -1,5 +1,6 @@
 #include "framework/internet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/line_piece.h"
@@ -114,6 +115,22 @@ UINT CInternetFile::ReadPiece(char* buffer, UINT room)
             break;
     }
     return static_cast<UINT>(written);
+}
+
+UINT CInternetFile::Read(void* buffer, UINT count)
+{
+    // Whatever the line reader has buffered comes first.
+    if (m_bufferPos < m_bufferEnd) {
+        const size_t take = std::min<size_t>(count, m_bufferEnd - m_bufferPos);
+        std::memcpy(buffer, m_buffer.data() + m_bufferPos, take);
+        m_bufferPos += take;
+        return static_cast<UINT>(take);
+    }
+    DWORD read = 0;
+    if (!InternetReadFile(m_handle.Get(), buffer, count, &read))
+        ThrowLastInternetError();
+    m_received += read;
+    return read;
 }
 
 char* CInternetFile::ReadString(char* buffer, UINT maxChars)

@@ -52,6 +52,9 @@ public:
     // A failed read, or a body that ends before its announced length, throws
     // CInternetException.
     UINT ReadPiece(char* buffer, UINT room);
+    // Up to count bytes of the body as they come; 0 at the end. A failed read throws
+    // CInternetException; an early end does not (the caller knows what to expect).
+    UINT Read(void* buffer, UINT count);
     void Close() { m_handle.Close(); }
     HINTERNET Handle() const { return m_handle.Get(); }
     // Body bytes taken from the connection so far, carriage returns included.

@@ -163,3 +163,19 @@ std::string MbRemove(std::string_view text, char ch, int* count, const LeadByteT
         *count = removed;
     return result;
 }
+
+bool MbEqualNoCase(std::string_view a, std::string_view b, const LeadByteTable& table)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
+    for (size_t pos = 0; pos < a.size();) {
+        const size_t length = MbCharLength(a, pos, table);
+        if (length != MbCharLength(b, pos, table))
+            return false;
+        if (length == 1 ? lower(a[pos]) != lower(b[pos]) : a.compare(pos, length, b.substr(pos, length)) != 0)
+            return false;
+        pos += length;
+    }
+    return true;
+}

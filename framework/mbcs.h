@@ -52,5 +52,10 @@ std::string MbReplace(std::string_view text, std::string_view from, std::string_
 std::string MbRemove(std::string_view text, char ch, int* count,
                      const LeadByteTable& table = LeadByteTable::Ansi());
 
+// Equal ignoring the case of single-byte ASCII letters; double-byte characters compare
+// exactly.
+bool MbEqualNoCase(std::string_view a, std::string_view b,
+                   const LeadByteTable& table = LeadByteTable::Ansi());
+
 // Whitespace that trimming removes: space, tab, CR, LF, vertical tab, form feed.
 constexpr std::string_view kWhitespace = " \t\r\n\v\f";

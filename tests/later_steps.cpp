@@ -11,8 +11,5 @@ BOOL UpdateProgressDialog::CheckVersions()
     return FALSE;
 }
 
-BOOL UpdateProgressDialog::CountUpdates() { return FALSE; }
-BOOL UpdateProgressDialog::CreateStagingFolder() { return FALSE; }
-BOOL UpdateProgressDialog::DownloadFiles() { return FALSE; }
 BOOL UpdateProgressDialog::InstallFiles() { return FALSE; }
 void UpdateProgressDialog::RemoveStagingFolder(const CString&) {}

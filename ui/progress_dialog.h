@@ -85,6 +85,15 @@ public:
     DWORD ProbeContentLength(CString url);
     BOOL ParseUpdateEntry(CString line);
 
+    // --- file tests of the version check (engine/version_check.cpp)
+    BOOL FileExists(const CString& path);
+    BOOL FileSizeMatches(const CString& path, int size);
+    BOOL FileTimeMatches(const CString& path, const CString& stamp);
+
+    // --- download (engine/download.cpp)
+    BOOL MakeDirectoryPath(const CString& folder);
+    BOOL DownloadFile(CString url, CString localPath);
+
     // --- folders (engine/path_macros.cpp)
     CString GetModuleFolder();
     void QuerySystemFolders();

@@ -15,6 +15,8 @@ Paths:
   /reset/<file>                announces size + 100, sends the file, then resets the connection
   /bare-probe/<file>           like /<file>, but a request with the agent "Updater" gets only
                                the head (with the file's length), then the connection closes
+  /probe-says/<n>/<file>       like /<file>, but a request with the agent "Updater" gets only a
+                               head announcing n bytes, then the connection closes
   /short/<file>                announces size + 100, sends the file, closes
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
   /slow/<bytes-per-s>/<file>   like /<file>, sent at about that rate
@@ -192,7 +194,7 @@ class Handler(socketserver.BaseRequestHandler):
         connection = ",".join(v for n, v in headers if n.lower() == "connection").lower()
         keep_alive = ("close" not in connection) if version == "HTTP/1.1" else ("keep-alive" in connection)
         plan = self.plan(method, path)
-        if plan[1] == "bare-probe":
+        if plan[1] in ("bare-probe", "probe-says"):
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
             plan = (plan[0], "head-only" if agent == "Updater" else "plain", plan[2], plan[3])
 
@@ -248,6 +250,9 @@ class Handler(socketserver.BaseRequestHandler):
                 return self.file_plan(path[len("/reset/"):], "reset")
             if path.startswith("/bare-probe/"):
                 return self.file_plan(path[len("/bare-probe/"):], "bare-probe")
+            if path.startswith("/probe-says/") and len(segments) >= 4:
+                status, mode, full, _ = self.file_plan("/".join(segments[3:]), "probe-says")
+                return (status, mode, full, int(segments[2]))
             if path.startswith("/short/"):
                 return self.file_plan(path[len("/short/"):], "short")
             if path.startswith("/long/"):
@@ -332,7 +337,7 @@ class Handler(socketserver.BaseRequestHandler):
                 raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             return False
         if mode == "head-only":
-            self.head(200, kind + [("Content-Length", str(size))], True)
+            self.head(200, kind + [("Content-Length", str(size if argument is None else argument))], True)
             return False
         if mode == "short":
             self.head(200, kind + [("Content-Length", str(size + 100))], True)

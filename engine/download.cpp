@@ -1,0 +1,210 @@
+// Counting what to download, the staging folder, and fetching each file into it.
+#include <memory>
+
+#include "framework/handles.h"
+#include "framework/internet.h"
+#include "framework/mbcs.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+// Large reads: each one is a round trip through the platform. One buffer per download.
+constexpr UINT kChunkSize = 64 * 1024;
+// The longest folder path that the shell's path functions take.
+constexpr size_t kMaxFolderPath = MAX_PATH - 1;
+
+const char* const kDownloadException = "파일을 다운받는중에 예외가 발생했습니다.";
+
+// Ends a transfer that is not an internet failure; the code recorded before it stays.
+struct DownloadAbort {};
+
+bool IsDirectory(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The system's text for a file error, naming the file.
+CString FileErrorText(const CString& path, DWORD error)
+{
+    char message[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
+                   sizeof(message), nullptr);
+    CString text(message);
+    text.TrimRight();
+    if (text.IsEmpty())
+        text.Format("error %lu", static_cast<unsigned long>(error));
+    CString described;
+    described.Format("%s: %s", path.GetString(), text.GetString());
+    return described.Left(1023);
+}
+
+}  // namespace
+
+BOOL UpdateProgressDialog::CountUpdates()
+{
+    ClearLastError();
+    Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
+    for (INT_PTR i = 0; i < m_items.GetCount(); ++i) {
+        UpdateItem* item = m_items.GetAt(i);
+        if (!item)
+            break;
+        // The control never replaces its own module.
+        if (MbEqualNoCase(item->m_strFileName.View(), m_moduleName.View())) {
+            item->m_nUpdateState = kNoUpdate;
+            continue;
+        }
+        if (item->m_nUpdateState == kUpdateFile || item->m_nUpdateState == kInstalledNewer)
+            ++m_downloadTotal;
+    }
+    m_updateCount = m_downloadTotal;
+    m_updateNeeded = m_downloadTotal > 0 ? TRUE : FALSE;
+    return TRUE;
+}
+
+BOOL UpdateProgressDialog::CreateStagingFolder()
+{
+    ClearLastError();
+    if (MakeDirectoryPath(m_stagingFolder))
+        return TRUE;
+    m_lastErrorCode = 53;
+    m_lastErrorText = "파일을 저장할 폴더를 생성할수 없습니다.";
+    return FALSE;
+}
+
+BOOL UpdateProgressDialog::MakeDirectoryPath(const CString& folder)
+{
+    const std::string& path = folder.Str();
+    // A path the shell cannot take is refused whole rather than cut into another one.
+    if (path.empty() || path.size() > kMaxFolderPath)
+        return FALSE;
+    const LeadByteTable& table = LeadByteTable::Ansi();
+    // Whole characters only: a lead byte's trail is never taken for a separator.
+    for (size_t pos = 0;; pos += MbCharLength(path, pos, table)) {
+        const bool atEnd = pos >= path.size();
+        if (!atEnd && path[pos] != '\\')
+            continue;
+        const std::string prefix = atEnd ? path : path.substr(0, pos);
+        if (!IsDirectory(prefix) && !CreateDirectoryA(prefix.c_str(), nullptr))
+            return FALSE;
+        if (atEnd)
+            return TRUE;
+    }
+}
+
+BOOL UpdateProgressDialog::DownloadFiles()
+{
+    ClearLastError();
+    Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
+    const INT_PTR count = m_items.GetCount();
+    m_downloadDone = 0;
+    const int base = m_shownPercent;
+    // Without files to count the step is 0, not a division by zero.
+    const int step = m_downloadTotal > 0 ? (m_downloadRangeHigh - m_downloadRangeLow) / m_downloadTotal : 0;
+    for (INT_PTR i = 0; i < count; ++i) {
+        UpdateItem* stored = m_items.GetAt(i);
+        if (!stored)
+            break;
+        UpdateItem item;
+        item.CopyFrom(*stored);
+        if (item.m_nUpdateState != kUpdateFile && item.m_nUpdateState != kInstalledNewer)
+            continue;
+        Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, base + step * (m_downloadDone + 1));
+        if (DownloadFile(item.m_strDownloadURL, item.m_strStagePath)) {
+            ++m_downloadDone;
+            stored->m_nResult = kResultInstalled;
+        } else {
+            stored->m_nResult = kResultDownloadFailed;
+        }
+    }
+    return TRUE;
+}
+
+BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
+{
+    CInternetSession session;
+    if (!session.IsOpen()) {
+        // Without a session nothing can be fetched; this file fails, the run goes on.
+        char message[1024] = {};
+        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 45;
+        m_lastErrorText = message;
+        return FALSE;
+    }
+    const DWORD expected = ProbeContentLength(url);
+    if (expected == 0)
+        return FALSE;
+
+    unsigned long long total = 0;
+    try {
+        DWORD service = AFX_INET_SERVICE_UNK;
+        CString server, object;
+        INTERNET_PORT port = 0;
+        if (!AfxParseURL(url, service, server, object, port) ||
+            (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS)) {
+            m_lastErrorCode = 43;
+            m_lastErrorText = "서버주소가 올바르지 않습니다.";
+            throw DownloadAbort();
+        }
+        const bool secure = service == AFX_INET_SERVICE_HTTPS;
+        std::unique_ptr<CHttpConnection> connection = session.GetHttpConnection(server, port);
+        std::unique_ptr<CHttpFile> file = connection->OpenRequest(
+            secure ? "POST" : "GET", object, nullptr, 1, nullptr, nullptr,
+            secure ? kNoCache | INTERNET_FLAG_SECURE : kNoCache);
+        char body[1024] = {};
+        file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
+
+        DWORD status = 0;
+        file->QueryInfoStatusCode(status);
+        if (status == HTTP_STATUS_SERVER_ERROR) {
+            m_lastErrorCode = 41;
+            m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
+            throw DownloadAbort();
+        }
+        if (status == HTTP_STATUS_NOT_FOUND) {
+            m_lastErrorCode = 11;
+            m_lastErrorText = "서버에 다운로드할 파일이 존재하지 않습니다.";
+            throw DownloadAbort();
+        }
+        if (status != HTTP_STATUS_OK)
+            throw DownloadAbort();
+
+        FileHandle local(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+        if (!local) {
+            m_lastErrorCode = 10;
+            m_lastErrorText = FileErrorText(localPath, GetLastError());
+            throw DownloadAbort();
+        }
+        const std::unique_ptr<char[]> chunk(new char[kChunkSize]);
+        while (const UINT read = file->Read(chunk.get(), kChunkSize)) {
+            DWORD written = 0;
+            if (!WriteFile(local.Get(), chunk.get(), read, &written, nullptr) || written != read)
+                throw DownloadAbort();
+            total += read;
+        }
+        local.Close();
+        file->Close();
+        connection->Close();
+    } catch (const CInternetException& failure) {
+        char message[1024] = {};
+        failure.GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 45;
+        m_lastErrorText = message;
+        return FALSE;
+    } catch (...) {
+        // Also the aborts above: a code recorded for this or an earlier file stays.
+        if (m_lastErrorCode == 0) {
+            m_lastErrorCode = 45;
+            m_lastErrorText = kDownloadException;
+        }
+        return FALSE;
+    }
+    if (total != expected) {
+        DeleteFileA(localPath);
+        return FALSE;
+    }
+    return TRUE;
+}

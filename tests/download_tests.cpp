@@ -1,0 +1,336 @@
+// Counting, the staging folder and the download of each file, against the local test
+// server; the files are checked on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/run_recorder.h"
+#include "tests/support/test_server.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+const char* const kGenericFailure = "파일을 다운받는중에 예외가 발생했습니다.";
+const char* const kNotOnServer = "서버에 다운로드할 파일이 존재하지 않습니다.";
+
+std::string ScratchFolder(const std::string& name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "vexa-download-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+    RemoveFolderTree(folder);
+    return folder;
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bytes->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes->append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string Pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+    return bytes;
+}
+
+UpdateItem Item(const std::string& name, int state)
+{
+    UpdateItem item;
+    item.m_strFileName = name.c_str();
+    item.m_nUpdateState = state;
+    return item;
+}
+
+TEST(Counting, SkipsTheOwnModuleInAnyCaseAndCountsWhatIsToUpdate)
+{
+    UpdateProgressDialog job;
+    job.m_moduleName = "VexaUpdater.ocx";
+    job.AddUpdateItem(Item("vexaupdater.OCX", kUpdateFile));
+    job.AddUpdateItem(Item("a.dll", kUpdateFile));
+    job.AddUpdateItem(Item("b.dll", kNoUpdate));
+    job.AddUpdateItem(Item("c.dll", kInstalledNewer));
+    job.AddUpdateItem(Item("VEXAUPDATER.ocx", kInstalledNewer));
+    EXPECT_TRUE(job.CountUpdates()) << "counting always succeeds";
+    EXPECT_EQ(job.m_items.GetAt(0)->m_nUpdateState, kNoUpdate) << "the module's own file is taken out";
+    EXPECT_EQ(job.m_items.GetAt(4)->m_nUpdateState, kNoUpdate) << "in any letter case";
+    EXPECT_EQ(job.m_items.GetAt(1)->m_nUpdateState, kUpdateFile) << "others keep their state";
+    EXPECT_EQ(job.m_downloadTotal, 2) << "states 1 and 5 count";
+    EXPECT_EQ(job.m_updateCount, 2) << "the count is kept for the end of the run";
+    EXPECT_TRUE(job.m_updateNeeded) << "something to do";
+}
+
+TEST(Counting, NothingToUpdateAndAnEmptySlot)
+{
+    UpdateProgressDialog job;
+    job.m_moduleName = "VexaUpdater.ocx";
+    job.AddUpdateItem(Item("a.dll", kNoUpdate));
+    EXPECT_TRUE(job.CountUpdates());
+    EXPECT_EQ(job.m_downloadTotal, 0) << "nothing counted";
+    EXPECT_EQ(job.m_updateCount, 0) << "nothing to report";
+    EXPECT_FALSE(job.m_updateNeeded) << "nothing to do";
+
+    job.m_items.SetAtGrow(1, nullptr);
+    job.m_items.SetAtGrow(2, new UpdateItem(Item("late.dll", kUpdateFile)));
+    EXPECT_TRUE(job.CountUpdates());
+    EXPECT_EQ(job.m_downloadTotal, 0) << "an empty slot ends the walk";
+}
+
+TEST(StagingFolder, CreatedWithEveryMissingFolderAbove)
+{
+    const std::string root = ScratchFolder("staging");
+    UpdateProgressDialog job;
+    ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr)) << "scratch folder";
+    job.m_stagingFolder = (root + "\\가나\\deep\\Update").c_str();
+    EXPECT_TRUE(job.CreateStagingFolder()) << "partly existing path";
+    EXPECT_TRUE(IsFolder(root + "\\가나\\deep\\Update")) << "every level exists";
+    EXPECT_EQ(job.m_lastErrorCode, 0) << "no error";
+
+    job.m_stagingFolder = (root + "\\trailing\\Update\\").c_str();
+    EXPECT_TRUE(job.CreateStagingFolder()) << "a trailing backslash";
+    EXPECT_TRUE(IsFolder(root + "\\trailing\\Update")) << "created";
+
+    ASSERT_TRUE(WriteFileBytes(root + "\\blocker", "x")) << "a file in the way";
+    job.m_stagingFolder = (root + "\\blocker\\Update").c_str();
+    EXPECT_FALSE(job.CreateStagingFolder()) << "a file where a folder must be";
+    EXPECT_EQ(job.m_lastErrorCode, 53) << "error code";
+    EXPECT_EQ(job.m_lastErrorText.Str(), "파일을 저장할 폴더를 생성할수 없습니다.") << "error text";
+
+    const std::string longPath = root + "\\" + std::string(300 - root.size(), 'x');
+    EXPECT_FALSE(job.MakeDirectoryPath(longPath.c_str())) << "a path the shell cannot take fails";
+    EXPECT_FALSE(Exists(longPath.substr(0, MAX_PATH - 1))) << "and is not cut into a shorter one";
+    EXPECT_FALSE(job.MakeDirectoryPath("")) << "an empty path";
+    RemoveFolderTree(root);
+}
+
+class Download : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new TestServer;
+        startError = server->Start() ? std::string() : server->Error();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ(startError, "") << "the test server starts";
+        folder = ScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << "scratch folder";
+        seen = server->Requests().size();
+    }
+    void TearDown() override { RemoveFolderTree(folder); }
+
+    std::vector<RecordedRequest> NewRequests() const
+    {
+        std::vector<RecordedRequest> all = server->Requests();
+        return std::vector<RecordedRequest>(all.begin() + static_cast<long>(seen), all.end());
+    }
+    BOOL Fetch(const std::string& url, const std::string& name)
+    {
+        return job.DownloadFile(url.c_str(), (folder + "\\" + name).c_str());
+    }
+    std::string Local(const std::string& name) const { return folder + "\\" + name; }
+
+    static TestServer* server;
+    static std::string startError;
+    std::string folder;
+    size_t seen = 0;
+    UpdateProgressDialog job;
+};
+
+TestServer* Download::server = nullptr;
+std::string Download::startError;
+
+TEST_F(Download, HttpFileArrivesWholeWithTheRequestShapesOfTheList)
+{
+    const std::string bytes = Pattern(300000);
+    ASSERT_TRUE(server->PutFile("files/a.dll", bytes));
+    EXPECT_TRUE(Fetch(server->HttpUrl("/files/a.dll"), "a.dll")) << "the download succeeds";
+    std::string stored;
+    ASSERT_TRUE(ReadFileBytes(Local("a.dll"), &stored)) << "the staged file exists";
+    EXPECT_TRUE(stored == bytes) << "byte for byte";
+    EXPECT_EQ(job.m_lastErrorCode, 0) << "no error";
+
+    const std::vector<RecordedRequest> requests = NewRequests();
+    ASSERT_EQ(requests.size(), 2u) << "the probe and the download";
+    EXPECT_EQ(requests[0].HeaderValue("User-Agent"), "Updater") << "the probe's agent";
+    EXPECT_EQ(requests[1].method, "GET") << "http by GET";
+    EXPECT_EQ(requests[1].HeaderValue("User-Agent"), "download_tests") << "the module's name is the agent";
+    ASSERT_NE(requests[1].FindHeader("Content-Type"), nullptr) << "the form header";
+    EXPECT_EQ(requests[1].FindHeader("Content-Type")->rawLength, 49u) << "49 bytes";
+}
+
+TEST_F(Download, HttpsFileArrivesByPost)
+{
+    const std::string bytes = Pattern(70000);
+    ASSERT_TRUE(server->PutFile("files/s.ocx", bytes));
+    EXPECT_TRUE(Fetch(server->HttpsUrl("/files/s.ocx"), "s.ocx"))
+        << "the download succeeds: " << job.m_lastErrorCode << " " << job.m_lastErrorText.Str();
+    std::string stored;
+    ASSERT_TRUE(ReadFileBytes(Local("s.ocx"), &stored)) << "the staged file exists";
+    EXPECT_TRUE(stored == bytes) << "byte for byte";
+    const std::vector<RecordedRequest> requests = NewRequests();
+    ASSERT_EQ(requests.size(), 2u) << "the probe and the download";
+    EXPECT_EQ(requests[1].method, "POST") << "https by POST";
+    EXPECT_EQ(requests[1].body, "") << "an empty body";
+}
+
+TEST_F(Download, NothingMeasurableIsNotRequested)
+{
+    ASSERT_TRUE(server->PutFile("files/c.dll", Pattern(5000)));
+    ASSERT_TRUE(server->PutFile("files/empty.dll", ""));
+    ASSERT_TRUE(WriteFileBytes(Local("c.dll"), "old")) << "a file already staged";
+    const int closed = UnusedLocalPort();
+    for (const std::string& url : {server->HttpUrl("/chunked/files/c.dll"), server->HttpUrl("/files/empty.dll"),
+                                   "ftp://127.0.0.1:" + std::to_string(closed) + "/c.dll"}) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(Fetch(url, "c.dll")) << "the download fails";
+        EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
+    }
+    std::string stored;
+    ASSERT_TRUE(ReadFileBytes(Local("c.dll"), &stored)) << "the local file is untouched";
+    EXPECT_EQ(stored, "old") << "its old content";
+    EXPECT_EQ(NewRequests().size(), 2u) << "only the two probes reached the server";
+}
+
+TEST_F(Download, ALengthOtherThanTheProbedOneDeletesTheStagedFile)
+{
+    ASSERT_TRUE(server->PutFile("files/d.dll", Pattern(20000)));
+    // The body ends before the length it announces, or the probe was told another length
+    // than the file now has.
+    for (const char* path : {"/short/files/d.dll", "/probe-says/25000/files/d.dll", "/probe-says/15000/files/d.dll"}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(Fetch(server->HttpUrl(path), "d.dll")) << "the download fails";
+        EXPECT_FALSE(Exists(Local("d.dll"))) << "the staged file is deleted";
+        EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
+    }
+}
+
+TEST_F(Download, StatusesAndWhichErrorSurvives)
+{
+    EXPECT_FALSE(Fetch(server->HttpUrl("/status/500/e.dll"), "e.dll")) << "500 fails";
+    EXPECT_EQ(job.m_lastErrorCode, 41) << "500 is 41";
+    job.ClearLastError();
+    EXPECT_FALSE(Fetch(server->HttpUrl("/status/404/e.dll"), "e.dll")) << "404 fails";
+    EXPECT_EQ(job.m_lastErrorCode, 11) << "404 is 11";
+    EXPECT_FALSE(Fetch(server->HttpUrl("/status/403/e.dll"), "e.dll")) << "403 fails";
+    EXPECT_EQ(job.m_lastErrorCode, 11) << "a later 403 keeps the earlier error";
+    EXPECT_EQ(job.m_lastErrorText.Str(), kNotOnServer) << "and its text";
+    job.ClearLastError();
+    EXPECT_FALSE(Fetch(server->HttpUrl("/status/403/e.dll"), "e.dll")) << "403 fails";
+    EXPECT_EQ(job.m_lastErrorCode, 45) << "another status with no earlier error is 45";
+    EXPECT_EQ(job.m_lastErrorText.Str(), kGenericFailure) << "with the generic text";
+    EXPECT_FALSE(Exists(Local("e.dll"))) << "no file is made for a refused download";
+}
+
+TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
+{
+    ASSERT_TRUE(server->PutFile("files/f.dll", Pattern(100)));
+    const std::string target = folder + "\\missing\\f.dll";
+    EXPECT_FALSE(job.DownloadFile(server->HttpUrl("/files/f.dll").c_str(), target.c_str())) << "fails";
+    EXPECT_EQ(job.m_lastErrorCode, 10) << "error code";
+    EXPECT_NE(job.m_lastErrorText.Str().find(target), std::string::npos) << "the text names the file";
+    EXPECT_GT(job.m_lastErrorText.GetLength(), static_cast<int>(target.size()) + 2) << "and gives a cause";
+}
+
+// A whole run up to the installation: the list, the check, counting, staging and the
+// downloads, with the percents the window is sent.
+class DownloadRun : public Download {
+protected:
+    RecordedRun Run(int files, const std::vector<int>& missing = {})
+    {
+        std::string list = "[FILE PATH]\r\nInstall=" + folder + "\\app\r\n[UPDATE FILES]\r\n";
+        for (int i = 0; i < files; ++i) {
+            const std::string name = "m" + std::to_string(i) + ".txt";
+            bool absent = false;
+            for (int m : missing)
+                absent |= m == i;
+            if (!absent) {
+                EXPECT_TRUE(server->PutFile("run/" + name, Pattern(1000 + i))) << "served file";
+            }
+            list += "%App Path%\\" + name + " | | " + std::to_string(1000 + i) + " | 2026-01-01 10:00:00\r\n";
+        }
+        EXPECT_TRUE(server->PutFile("run/list.txt", list)) << "the list";
+        dialog.m_listUrl = server->HttpUrl("/run/list.txt").c_str();
+        dialog.m_dataUrl = server->HttpUrl("/run").c_str();
+        return RunRecorded(dialog);
+    }
+
+    // The percents of the per-file notifications after the download step's opening one.
+    static std::vector<LPARAM> FilePercents(const RecordedRun& run)
+    {
+        std::vector<LPARAM> percents;
+        bool downloading = false;
+        for (const Notification& note : run.notes) {
+            if (note.message != WM_UPDATE_PROGRESS)
+                continue;
+            if (downloading && note.lParam >= 95)
+                break;
+            if (downloading)
+                percents.push_back(note.lParam);
+            if (note.runState == Downloading && note.lParam == 25 && !downloading)
+                downloading = true;
+        }
+        return percents;
+    }
+
+    UpdateProgressDialog dialog;
+};
+
+TEST_F(DownloadRun, PercentsForOneAndThreeFiles)
+{
+    RecordedRun run = Run(1);
+    EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({90})) << "one file: 25 + 65";
+    std::string stored;
+    EXPECT_TRUE(ReadFileBytes(folder + "\\app\\Update\\m0.txt", &stored)) << "staged under the install folder";
+    EXPECT_EQ(stored, Pattern(1000)) << "its content";
+
+    run = Run(3);
+    EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({46, 67, 88})) << "three files: steps of 21";
+}
+
+TEST_F(DownloadRun, PercentsForSixtySixFilesAndAfterAFailure)
+{
+    RecordedRun run = Run(66);
+    const std::vector<LPARAM> percents = FilePercents(run);
+    EXPECT_EQ(percents, std::vector<LPARAM>(66, 25)) << "more than 65 files: every file at the base";
+
+    run = Run(3, {1});
+    EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({46, 67, 67})) << "after a failure the same percent again";
+}
+
+}  // namespace
