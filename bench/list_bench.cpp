@@ -8,22 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "tests/support/test_server.h"
 #include "ui/progress_dialog.h"
 
 namespace {
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // A list like a payment service's, with every field and a macro in each entry.
 std::string MakeList(int entries)
@@ -60,56 +50,7 @@ double ParseSeconds(UpdateProgressDialog& job, const std::string& list, int entr
     return best;
 }
 
-bool Verdict(const char* what, bool met)
-{
-    std::printf("  %-60s %s\n", what, met ? "met" : "MISSED");
-    return met;
-}
 
-// Throughput in bytes per second that curl reaches on url, as curl itself measures it.
-double CurlSpeed(const std::string& url, const std::string& saveTo, const std::string& outputFile)
-{
-    std::string command = "\"" VEXA_CURL "\" -s -o \"" + saveTo + "\" -w \"%{speed_download}\\n\" \"" + url + "\"";
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
-                                nullptr);
-    if (output == INVALID_HANDLE_VALUE)
-        return -1;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::string program = "Z:" VEXA_CURL;
-    std::replace(program.begin(), program.end(), '/', '\\');
-    const BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    CloseHandle(output);
-    if (!started)
-        return -1;
-    // A Unix program started by Wine gives no handle to wait on: wait for its output.
-    double speed = -1;
-    for (int i = 0; i < 600 && speed < 0; ++i) {
-        Sleep(100);
-        HANDLE in = CreateFileA(outputFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-        if (in == INVALID_HANDLE_VALUE)
-            continue;
-        char text[64] = {};
-        DWORD got = 0;
-        ReadFile(in, text, sizeof text - 1, &got, nullptr);
-        CloseHandle(in);
-        if (got > 0 && std::strchr(text, '\n'))
-            speed = std::atof(text);
-    }
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    return speed;
-}
 
 // Three runs of the fetch step on url by a fresh job: the first (whose list storage is
 // new) and the best, in seconds; false when a run fails.

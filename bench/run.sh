@@ -8,9 +8,9 @@ tools/bootstrap.sh >/dev/null
 build=build/x86_64
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
-cmake --build "$build" --target list_bench
+cmake --build "$build" --target list_bench download_bench
 status=0
-for program in list_bench; do
+for program in list_bench download_bench; do
   echo "== $program"
   tools/wine-run.sh "$build/wineprefix" "$build/bench/$program.exe" 2> >(grep -v setlocale >&2) || status=1
 done

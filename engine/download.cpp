@@ -10,8 +10,10 @@ namespace {
 
 constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
-// Large reads: each one is a round trip through the platform. One buffer per download.
-constexpr UINT kChunkSize = 64 * 1024;
+// Large reads: each one is a round trip through the platform (at 64 KiB a local transfer
+// reaches about half of curl's speed, at 256 KiB about as much). One buffer per download,
+// so memory does not grow with the file.
+constexpr UINT kChunkSize = 256 * 1024;
 // The longest folder path that the shell's path functions take.
 constexpr size_t kMaxFolderPath = MAX_PATH - 1;
 
