@@ -271,8 +271,11 @@ TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
 // downloads, with the percents the window is sent.
 class DownloadRun : public Download {
 protected:
+    // Each run serves its files from a folder of its own.
     RecordedRun Run(int files, const std::vector<int>& missing = {})
     {
+        const std::string served =
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + std::to_string(++runs);
         std::string list = "[FILE PATH]\r\nInstall=" + folder + "\\app\r\n[UPDATE FILES]\r\n";
         for (int i = 0; i < files; ++i) {
             const std::string name = "m" + std::to_string(i) + ".txt";
@@ -280,13 +283,13 @@ protected:
             for (int m : missing)
                 absent |= m == i;
             if (!absent) {
-                EXPECT_TRUE(server->PutFile("run/" + name, Pattern(1000 + i))) << "served file";
+                EXPECT_TRUE(server->PutFile(served + "/" + name, Pattern(1000 + i))) << "served file";
             }
             list += "%App Path%\\" + name + " | | " + std::to_string(1000 + i) + " | 2026-01-01 10:00:00\r\n";
         }
-        EXPECT_TRUE(server->PutFile("run/list.txt", list)) << "the list";
-        dialog.m_listUrl = server->HttpUrl("/run/list.txt").c_str();
-        dialog.m_dataUrl = server->HttpUrl("/run").c_str();
+        EXPECT_TRUE(server->PutFile(served + "/list.txt", list)) << "the list";
+        dialog.m_listUrl = server->HttpUrl("/" + served + "/list.txt").c_str();
+        dialog.m_dataUrl = server->HttpUrl("/" + served).c_str();
         return RunRecorded(dialog);
     }
 
@@ -309,6 +312,7 @@ protected:
     }
 
     UpdateProgressDialog dialog;
+    int runs = 0;
 };
 
 TEST_F(DownloadRun, PercentsForOneAndThreeFiles)

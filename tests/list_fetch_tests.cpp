@@ -243,20 +243,27 @@ TEST_F(ListFetch, ABodyCutShortIsAReadFailure)
 
 TEST_F(ListFetch, AWholeRunFetchesAndParsesTheListThenReachesTheVersionCheck)
 {
-    ASSERT_TRUE(server->PutFile("run/list.txt", "[UPDATE FILES]\r\nA.dll|1.0\r\nB.dll|2.0\r\n"));
+    // Files that are there and installed only when missing: the version check leaves
+    // nothing to update, so the run ends after counting, before any download.
+    ASSERT_TRUE(server->PutFile("run/list.txt", "[UPDATE FILES]\r\n%System%\\kernel32.dll|1.0|||ATFIRST\r\n"
+                                                "%System%\\user32.dll|2.0|||ATFIRST\r\n"));
     UpdateProgressDialog dialog;
     dialog.m_listUrl = server->HttpUrl("/run/list.txt").c_str();
     dialog.m_dataUrl = server->HttpUrl("/run").c_str();
     const RecordedRun run = RunRecorded(dialog);
 
     EXPECT_EQ(run.endCode, IDOK) << "the run ends its dialog";
-    EXPECT_EQ(dialog.m_lastErrorCode, 99) << "fetch and parse succeeded, the run stopped at the version check";
-    EXPECT_EQ(dialog.m_listText.Str(), "[UPDATE FILES]\nA.dll|1.0\nB.dll|2.0\n") << "the list as fetched";
-    ASSERT_GE(run.notes.size(), 3u) << "the first three notifications";
+    EXPECT_EQ(dialog.m_lastErrorCode, 0) << "fetch, parse and version check succeeded";
+    EXPECT_EQ(dialog.m_listText.Str(),
+              "[UPDATE FILES]\n%System%\\kernel32.dll|1.0|||ATFIRST\n%System%\\user32.dll|2.0|||ATFIRST\n")
+        << "the list as fetched";
+    EXPECT_FALSE(dialog.m_updateNeeded) << "nothing to update";
+    ASSERT_GE(run.notes.size(), 4u) << "the first four notifications";
     EXPECT_EQ(run.notes[1].message, static_cast<UINT>(WM_UPDATE_PROGRESS)) << "fetch step notification";
     EXPECT_EQ(run.notes[1].statusText, "업데이트 항목 전송중...") << "fetch step status";
     EXPECT_EQ(run.notes[2].lParam, 5) << "parse step progress";
     EXPECT_EQ(run.notes[2].statusText, "업데이트 항목 체크중...") << "parse step status";
+    EXPECT_EQ(run.notes[3].lParam, 8) << "version check step progress";
     EXPECT_EQ(run.notes.back().message, static_cast<UINT>(WM_UPDATE_FINISHED)) << "the run finishes";
     EXPECT_EQ(NewRequests().size(), 2u) << "the probe and the fetch";
 }
