@@ -1,6 +1,7 @@
 // Counting what to download, the staging folder, and fetching each file into it.
 #include <memory>
 
+#include "engine/form_request.h"
 #include "framework/handles.h"
 #include "framework/internet.h"
 #include "framework/mbcs.h"
@@ -8,8 +9,6 @@
 
 namespace {
 
-constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
 // Large reads: each one is a round trip through the platform (at 64 KiB a local transfer
 // reaches about half of curl's speed, at 256 KiB about as much). One buffer per download,
 // so memory does not grow with the file.
@@ -141,25 +140,15 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
 
     unsigned long long total = 0;
     try {
-        DWORD service = AFX_INET_SERVICE_UNK;
-        CString server, object;
-        INTERNET_PORT port = 0;
-        if (!AfxParseURL(url, service, server, object, port) ||
-            (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS)) {
+        HttpTarget target;
+        if (!ParseHttpTarget(url, &target)) {
             m_lastErrorCode = 43;
             m_lastErrorText = "서버주소가 올바르지 않습니다.";
             throw DownloadAbort();
         }
-        const bool secure = service == AFX_INET_SERVICE_HTTPS;
-        std::unique_ptr<CHttpConnection> connection = session.GetHttpConnection(server, port);
-        std::unique_ptr<CHttpFile> file = connection->OpenRequest(
-            secure ? "POST" : "GET", object, nullptr, 1, nullptr, nullptr,
-            secure ? kNoCache | INTERNET_FLAG_SECURE : kNoCache);
-        char body[1024] = {};
-        file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
-
-        DWORD status = 0;
-        file->QueryInfoStatusCode(status);
+        FormRequest request = SendFormRequest(session, target);
+        CHttpFile* file = request.file.get();
+        const DWORD status = request.status;
         if (status == HTTP_STATUS_SERVER_ERROR) {
             m_lastErrorCode = 41;
             m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
@@ -189,7 +178,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
         }
         local.Close();
         file->Close();
-        connection->Close();
+        request.connection->Close();
     } catch (const CInternetException& failure) {
         char message[1024] = {};
         failure.GetErrorMessage(message, sizeof(message));

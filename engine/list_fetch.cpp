@@ -1,13 +1,12 @@
 // Fetching the update list: a light probe for its announced length, then the list itself.
 #include <algorithm>
 
+#include "engine/form_request.h"
 #include "framework/internet.h"
 #include "ui/progress_dialog.h"
 
 namespace {
 
-constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
 // Room reserved up front for the announced length; a hostile announcement gets no more.
 constexpr DWORD kMaxReserve = 64u * 1024 * 1024;
 
@@ -53,27 +52,17 @@ BOOL UpdateProgressDialog::FetchUpdateList()
         return FALSE;
     }
 
-    DWORD service = AFX_INET_SERVICE_UNK;
-    CString server, object;
-    INTERNET_PORT port = 0;
-    if (!AfxParseURL(m_listUrl, service, server, object, port) ||
-        (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS)) {
+    HttpTarget target;
+    if (!ParseHttpTarget(m_listUrl, &target)) {
         m_lastErrorCode = 43;
         m_lastErrorText = "서버주소가 올바르지 않습니다.";
         return FALSE;
     }
-    const bool secure = service == AFX_INET_SERVICE_HTTPS;
 
     try {
-        std::unique_ptr<CHttpConnection> connection = session.GetHttpConnection(server, port);
-        std::unique_ptr<CHttpFile> file = connection->OpenRequest(
-            secure ? "POST" : "GET", object, nullptr, 1, nullptr, nullptr,
-            secure ? kNoCache | INTERNET_FLAG_SECURE : kNoCache);
-        char body[1024] = {};
-        file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
-
-        DWORD status = 0;
-        file->QueryInfoStatusCode(status);
+        FormRequest request = SendFormRequest(session, target);
+        CHttpFile* file = request.file.get();
+        const DWORD status = request.status;
         if (status != HTTP_STATUS_OK) {
             if (status == HTTP_STATUS_SERVER_ERROR) {
                 m_lastErrorCode = 41;
@@ -91,7 +80,7 @@ BOOL UpdateProgressDialog::FetchUpdateList()
         while (const UINT length = file->ReadPiece(piece, sizeof(piece) - 1))
             m_listText.Append(piece, static_cast<int>(length));
         file->Close();
-        connection->Close();
+        request.connection->Close();
         return TRUE;
     } catch (const CInternetException& failure) {
         m_listText.Empty();  // a list cut off is no list
