@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Host-side fuzzing of the byte-level text rules with libFuzzer, ASan and UBSan.
-# Usage: tools/fuzz.sh [target...]   (default: every target; FUZZ_SECONDS per target, 20)
+# Usage: tools/fuzz.sh [target...]   (default: every target; FUZZ_SECONDS per target, 15)
 # Exits non-zero when a target fails to build or any run finds something; the inputs
 # that did it are kept in build/fuzz/artifacts/.
 set -euo pipefail
@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 cxx=${CXX_FUZZ:-clang++-14}
-seconds=${FUZZ_SECONDS:-20}
+seconds=${FUZZ_SECONDS:-15}
 out=build/fuzz
 artifacts=$out/artifacts
 
