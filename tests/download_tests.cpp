@@ -23,20 +23,6 @@ std::string ScratchFolder(const std::string& name)
     return folder;
 }
 
-bool ReadFileBytes(const std::string& path, std::string* bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes->clear();
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes->append(buffer, got);
-    CloseHandle(file);
-    return true;
-}
-
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -181,7 +167,7 @@ TEST_F(Download, HttpFileArrivesWholeWithTheRequestShapesOfTheList)
     ASSERT_TRUE(server->PutFile("files/a.dll", bytes));
     EXPECT_TRUE(Fetch(server->HttpUrl("/files/a.dll"), "a.dll")) << "the download succeeds";
     std::string stored;
-    ASSERT_TRUE(ReadFileBytes(Local("a.dll"), &stored)) << "the staged file exists";
+    ASSERT_TRUE(ReadWholeFile(Local("a.dll"), &stored)) << "the staged file exists";
     EXPECT_TRUE(stored == bytes) << "byte for byte";
     EXPECT_EQ(job.m_lastErrorCode, 0) << "no error";
 
@@ -201,7 +187,7 @@ TEST_F(Download, HttpsFileArrivesByPost)
     EXPECT_TRUE(Fetch(server->HttpsUrl("/files/s.ocx"), "s.ocx"))
         << "the download succeeds: " << job.m_lastErrorCode << " " << job.m_lastErrorText.Str();
     std::string stored;
-    ASSERT_TRUE(ReadFileBytes(Local("s.ocx"), &stored)) << "the staged file exists";
+    ASSERT_TRUE(ReadWholeFile(Local("s.ocx"), &stored)) << "the staged file exists";
     EXPECT_TRUE(stored == bytes) << "byte for byte";
     const std::vector<RecordedRequest> requests = NewRequests();
     ASSERT_EQ(requests.size(), 2u) << "the probe and the download";
@@ -222,7 +208,7 @@ TEST_F(Download, NothingMeasurableIsNotRequested)
         EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
     }
     std::string stored;
-    ASSERT_TRUE(ReadFileBytes(Local("c.dll"), &stored)) << "the local file is untouched";
+    ASSERT_TRUE(ReadWholeFile(Local("c.dll"), &stored)) << "the local file is untouched";
     EXPECT_EQ(stored, "old") << "its old content";
     EXPECT_EQ(NewRequests().size(), 2u) << "only the two probes reached the server";
 }
@@ -320,7 +306,7 @@ TEST_F(DownloadRun, PercentsForOneAndThreeFiles)
     RecordedRun run = Run(1);
     EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({90})) << "one file: 25 + 65";
     std::string stored;
-    EXPECT_TRUE(ReadFileBytes(folder + "\\app\\Update\\m0.txt", &stored)) << "staged under the install folder";
+    EXPECT_TRUE(ReadWholeFile(folder + "\\app\\Update\\m0.txt", &stored)) << "staged under the install folder";
     EXPECT_EQ(stored, Pattern(1000)) << "its content";
 
     run = Run(3);

@@ -51,20 +51,6 @@ std::string DosPath(const std::string& unixPath)
     return result;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes->clear();
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes->append(buffer, got);
-    CloseHandle(file);
-    return true;
-}
 
 void StartWinsock()
 {
@@ -380,4 +366,19 @@ void RemoveFolderTree(const std::string& folder)
         FindClose(find);
     }
     RemoveDirectoryA(folder.c_str());
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bytes->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes->append(buffer, got);
+    CloseHandle(file);
+    return true;
 }

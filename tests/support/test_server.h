@@ -72,5 +72,8 @@ int UnusedLocalPort();
 // The Unix path of a Windows path, through Wine; empty when there is none.
 std::string UnixPathOf(const std::string& windowsPath);
 
+// The whole content of a file, read with every kind of sharing allowed.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
 // Removes a folder and everything below it.
 void RemoveFolderTree(const std::string& folder);
