@@ -14,14 +14,7 @@
 
 #include "engine/version_text.h"
 
-#define CHECK(cond, what)                                                                  \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "CHECK failed: %s [%s] at %s:%d\n", what, #cond, __FILE__, \
-                         __LINE__);                                                        \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
