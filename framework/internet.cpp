@@ -79,7 +79,15 @@ BOOL CInternetException::GetErrorMessage(char* buffer, UINT maxChars) const
 
 void ThrowLastInternetError()
 {
-    throw CInternetException(GetLastError());
+    // Wine passes a broken connection on as its socket error, where Windows reports
+    // WinINet's own code; the record should not depend on which one ran.
+    constexpr DWORD kSocketAborted = 10053, kSocketReset = 10054;  // WSAECONNABORTED, WSAECONNRESET
+    const DWORD error = GetLastError();
+    if (error == kSocketReset)
+        throw CInternetException(ERROR_INTERNET_CONNECTION_RESET);
+    if (error == kSocketAborted)
+        throw CInternetException(ERROR_INTERNET_CONNECTION_ABORTED);
+    throw CInternetException(error);
 }
 
 bool CInternetFile::FillBuffer()

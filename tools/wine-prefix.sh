@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Creates the private Wine prefix once and sets the Windows version a program sees:
+# Creates the private Wine prefix once, brings its settings up to date and sets the
+# Windows version a program sees:
 #   wine-prefix.sh PREFIX [PROGRAM-NAME]
 set -u
 prefix=$1
@@ -10,6 +11,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 wine=/usr/lib/wine/wine64
 
+# Raise this whenever the settings below change: a prefix made by an older tree then gets
+# them on its next use, without anyone deleting it.
+settings_version=2
+
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
@@ -17,25 +22,37 @@ flock 9
 if [ ! -f "$prefix/.vexa-ready" ]; then
   rm -rf "$prefix"
   timeout -k 5 300 "$wine" wineboot -u >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
+  /usr/lib/wine/wineserver -w
+  touch "$prefix/.vexa-ready"
+fi
+
+if [ "$(cat "$prefix/.vexa-settings" 2>/dev/null)" != "$settings_version" ]; then
   reg=$(mktemp --suffix=.reg)
-  # Korean UI fonts map to Nanum; the default version is NT 5.2 so that runs show their window.
+  # The default version is NT 5.2 so that runs show their window; Korean UI fonts map to
+  # Nanum; unmanaged windows, because with no window manager running winex11 waits on
+  # window-manager events for managed ones (about 2 s per modal run).
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="winxp64"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
     '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]' \
     '"Dotum"="NanumGothic"' '"Gulim"="NanumGothic"' > "$reg"
   # The Hangul face names, as CP949 bytes ("돋움", "굴림").
   printf '"\xb5\xb8\xbf\xf2"="NanumGothic"\r\n"\xb1\xbc\xb8\xb2"="NanumGothic"\r\n' >> "$reg"
-  timeout -k 5 60 "$wine" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+  timeout -k 5 60 "$wine" regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
+  status=$?
   rm -f "$reg"
+  [ $status -eq 0 ] || { echo "wine-prefix: cannot write the prefix's settings" >&2; exit 1; }
+  # Let the server write the settings out before anything relies on them.
   /usr/lib/wine/wineserver -w
-  touch "$prefix/.vexa-ready"
+  echo "$settings_version" > "$prefix/.vexa-settings"
 fi
 
 if [[ "$name" =~ _(win7|win10|winxp64|win2k|nt40|win98)\.exe$ ]]; then
   version=${BASH_REMATCH[1]}
   marker="$prefix/.vexa-version-$name"
   if [ ! -f "$marker" ]; then
-    timeout -k 5 60 "$wine" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$version" /f >/dev/null 2>&1 \
+    timeout -k 5 60 "$wine" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$version" /f \
+        </dev/null >/dev/null 2>&1 \
       || { echo "wine-prefix: cannot set the version of $name" >&2; exit 1; }
     touch "$marker"
   fi

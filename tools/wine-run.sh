@@ -28,7 +28,19 @@ wineserver=/usr/lib/wine/wineserver
 
 "$here/wine-prefix.sh" "$prefix" "$(basename "$program")" || exit 1
 
-# One persistent server for a whole test run: each program then starts in a fraction of a second.
-"$wineserver" -p30 2>/dev/null || true
+# One persistent server for a whole test run: each program then starts in a fraction of a
+# second. Wine's own services start with the first program and inherit its output; started
+# here with none attached, they no longer hold a reader's pipe (ctest's) open for the
+# server's 30 s after the program ends.
+warm_up() {
+  local p
+  for p in $(pgrep -f 'C:\\windows\\system32\\services.exe' 2>/dev/null); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && return 0
+  done
+  # Nor the lock: the services would hold it for as long as they live.
+  "$wineserver" -p30 </dev/null >/dev/null 2>&1 9>&- || true
+  timeout -k 5 60 "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1 9>&- || true
+}
+(flock 9; warm_up) 9>"$prefix.lock"
 
 timeout -k 5 "${VEXA_TIMEOUT:-180}" "$wine" "$program" "$@" 2> >(grep -v -E 'syswow64\\\\rundll32|^wine: configuration' >&2)

@@ -13,6 +13,7 @@ Paths:
   /drop/<n>/<file>             like /<file> for the first n requests of this path, then the
                                connection closes with no answer at all
   /reset/<file>                announces size + 100, sends the file, then resets the connection
+                               (a request with the agent "Updater" is closed normally, as /short/)
   /bare-probe/<file>           like /<file>, but a request with the agent "Updater" gets only
                                the head (with the file's length), then the connection closes
   /probe-says/<n>/<file>       like /<file>, but a request with the agent "Updater" gets only a
@@ -197,6 +198,11 @@ class Handler(socketserver.BaseRequestHandler):
         if plan[1] in ("bare-probe", "probe-says"):
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
             plan = (plan[0], "head-only" if agent == "Updater" else "plain", plan[2], plan[3])
+        elif plan[1] == "reset":
+            # A reset can overtake the head it follows, so the probe is closed normally.
+            agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
+            if agent == "Updater":
+                plan = (plan[0], "short", plan[2], plan[3])
 
         record = [b"REQUEST %s %s %s %d\n" % (self.scheme.encode(), method.encode("latin-1"),
                                               target.encode("latin-1"), len(body)),
