@@ -5,6 +5,7 @@
 #include "framework/handles.h"
 #include "framework/internet.h"
 #include "framework/mbcs.h"
+#include "framework/system_text.h"
 #include "ui/progress_dialog.h"
 
 namespace {
@@ -30,11 +31,7 @@ bool IsDirectory(const std::string& path)
 // The system's text for a file error, naming the file.
 CString FileErrorText(const CString& path, DWORD error)
 {
-    char message[1024] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
-                   sizeof(message), nullptr);
-    CString text(message);
-    text.TrimRight();
+    CString text = SystemMessageText(error);
     if (text.IsEmpty())
         text.Format("error %lu", static_cast<unsigned long>(error));
     CString described;

@@ -164,11 +164,29 @@ std::string MbRemove(std::string_view text, char ch, int* count, const LeadByteT
     return result;
 }
 
+namespace {
+
+char LowerAscii(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+}  // namespace
+
+std::string MbToLowerAscii(std::string_view text, const LeadByteTable& table)
+{
+    std::string lower(text);
+    for (size_t pos = 0; pos < lower.size();) {
+        const size_t length = MbCharLength(lower, pos, table);
+        if (length == 1)
+            lower[pos] = LowerAscii(lower[pos]);
+        pos += length;
+    }
+    return lower;
+}
+
 bool MbEqualNoCase(std::string_view a, std::string_view b, const LeadByteTable& table)
 {
     if (a.size() != b.size())
         return false;
-    const auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; };
+    const auto lower = LowerAscii;
     for (size_t pos = 0; pos < a.size();) {
         const size_t length = MbCharLength(a, pos, table);
         if (length != MbCharLength(b, pos, table))

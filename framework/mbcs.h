@@ -57,5 +57,9 @@ std::string MbRemove(std::string_view text, char ch, int* count,
 bool MbEqualNoCase(std::string_view a, std::string_view b,
                    const LeadByteTable& table = LeadByteTable::Ansi());
 
+// Lower-cases the single-byte ASCII letters; double-byte characters stay as they are
+// (their trail bytes include 'A' to 'Z').
+std::string MbToLowerAscii(std::string_view text, const LeadByteTable& table = LeadByteTable::Ansi());
+
 // Whitespace that trimming removes: space, tab, CR, LF, vertical tab, form feed.
 constexpr std::string_view kWhitespace = " \t\r\n\v\f";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/run_recorder.h"
+#include "tests/support/test_files.h"
 #include "tests/support/test_server.h"
 #include "ui/progress_dialog.h"
 
@@ -13,34 +14,6 @@ namespace {
 
 const char* const kGenericFailure = "파일을 다운받는중에 예외가 발생했습니다.";
 const char* const kNotOnServer = "서버에 다운로드할 파일이 존재하지 않습니다.";
-
-std::string ScratchFolder(const std::string& name)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "vexa-download-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-    RemoveFolderTree(folder);
-    return folder;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::string Pattern(size_t size)
 {
@@ -114,7 +87,7 @@ TEST(StagingFolder, CreatedWithEveryMissingFolderAbove)
 
     const std::string longPath = root + "\\" + std::string(300 - root.size(), 'x');
     EXPECT_FALSE(job.MakeDirectoryPath(longPath.c_str())) << "a path the shell cannot take fails";
-    EXPECT_FALSE(Exists(longPath.substr(0, MAX_PATH - 1))) << "and is not cut into a shorter one";
+    EXPECT_FALSE(FileExists(longPath.substr(0, MAX_PATH - 1))) << "and is not cut into a shorter one";
     EXPECT_FALSE(job.MakeDirectoryPath("")) << "an empty path";
     RemoveFolderTree(root);
 }
@@ -221,7 +194,7 @@ TEST_F(Download, ALengthOtherThanTheProbedOneDeletesTheStagedFile)
     for (const char* path : {"/short/files/d.dll", "/probe-says/25000/files/d.dll", "/probe-says/15000/files/d.dll"}) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(Fetch(server->HttpUrl(path), "d.dll")) << "the download fails";
-        EXPECT_FALSE(Exists(Local("d.dll"))) << "the staged file is deleted";
+        EXPECT_FALSE(FileExists(Local("d.dll"))) << "the staged file is deleted";
         EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
     }
 }
@@ -240,7 +213,7 @@ TEST_F(Download, StatusesAndWhichErrorSurvives)
     EXPECT_FALSE(Fetch(server->HttpUrl("/status/403/e.dll"), "e.dll")) << "403 fails";
     EXPECT_EQ(job.m_lastErrorCode, 45) << "another status with no earlier error is 45";
     EXPECT_EQ(job.m_lastErrorText.Str(), kGenericFailure) << "with the generic text";
-    EXPECT_FALSE(Exists(Local("e.dll"))) << "no file is made for a refused download";
+    EXPECT_FALSE(FileExists(Local("e.dll"))) << "no file is made for a refused download";
 }
 
 TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
@@ -257,14 +230,15 @@ TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
 // downloads, with the percents the window is sent.
 class DownloadRun : public Download {
 protected:
-    // Each run serves its files from a folder of its own.
+    // Each run serves its files from a folder of its own, under names of its own: the
+    // files of an earlier run are installed and current.
     RecordedRun Run(int files, const std::vector<int>& missing = {})
     {
         const std::string served =
             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + std::to_string(++runs);
         std::string list = "[FILE PATH]\r\nInstall=" + folder + "\\app\r\n[UPDATE FILES]\r\n";
         for (int i = 0; i < files; ++i) {
-            const std::string name = "m" + std::to_string(i) + ".txt";
+            const std::string name = "r" + std::to_string(runs) + "m" + std::to_string(i) + ".txt";
             bool absent = false;
             for (int m : missing)
                 absent |= m == i;
@@ -306,8 +280,9 @@ TEST_F(DownloadRun, PercentsForOneAndThreeFiles)
     RecordedRun run = Run(1);
     EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({90})) << "one file: 25 + 65";
     std::string stored;
-    EXPECT_TRUE(ReadWholeFile(folder + "\\app\\Update\\m0.txt", &stored)) << "staged under the install folder";
+    EXPECT_TRUE(ReadWholeFile(folder + "\\app\\r1m0.txt", &stored)) << "downloaded and installed";
     EXPECT_EQ(stored, Pattern(1000)) << "its content";
+    EXPECT_FALSE(FileExists(folder + "\\app\\Update")) << "the staging folder is gone after the run";
 
     run = Run(3);
     EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({46, 67, 88})) << "three files: steps of 21";

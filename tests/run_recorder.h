@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/update_item.h"
+
 class UpdateProgressDialog;
 
 struct Notification {
@@ -25,7 +27,11 @@ struct Notification {
 
 struct RecordedRun {
     INT_PTR endCode = 0;
+    HWND window = nullptr;  // the dialog's window while it ran
     std::vector<Notification> notes;
+    // The items as they stood when the finish notification arrived, before the dialog
+    // released them.
+    std::vector<UpdateItem> items;
 };
 
 RecordedRun RunRecorded(UpdateProgressDialog& dialog);

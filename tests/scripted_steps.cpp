@@ -105,7 +105,8 @@ BOOL UpdateProgressDialog::InstallFiles()
     return TRUE;
 }
 
-void UpdateProgressDialog::RemoveStagingFolder(const CString& folder)
+BOOL UpdateProgressDialog::RemoveStagingFolder(const CString& folder)
 {
     Script().stagingRemoved.push_back(folder.Str());
+    return TRUE;
 }

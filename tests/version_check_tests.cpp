@@ -8,17 +8,10 @@
 
 #include "engine/file_version_info.h"
 #include "engine/version_text.h"
+#include "tests/support/test_files.h"
 #include "ui/progress_dialog.h"
 
 namespace {
-
-std::string FixturePath(const std::string& name)
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string folder(path);
-    return folder.substr(0, folder.rfind('\\')) + "\\fixtures\\" + name;
-}
 
 // A folder of its own under the temporary folder, removed with its files.
 class Scratch {
@@ -89,47 +82,6 @@ void SetLocalWriteTime(const std::string& path)
     EXPECT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc)) << "local time converts";
     SetWriteTime(path, utc);
 }
-
-// Another process holding a file open: sharing nothing ("none") or reading only ("read").
-class FileHolder {
-public:
-    FileHolder(const std::string& path, const char* share)
-    {
-        static int serial = 0;
-        const std::string tag = std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
-        const std::string readyName = "vexa_ready_" + tag, releaseName = "vexa_release_" + tag;
-        m_ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
-        m_release = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
-        std::string command = "\"" + FixturePath("share_holder.exe") + "\" \"" + path + "\" " + share + " " +
-                              readyName + " " + releaseName;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-            return;
-        CloseHandle(process.hThread);
-        m_process = process.hProcess;
-        const HANDLE waits[] = {m_ready, m_process};
-        m_holding = WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
-    }
-    ~FileHolder()
-    {
-        SetEvent(m_release);
-        if (m_process) {
-            WaitForSingleObject(m_process, 20000);
-            CloseHandle(m_process);
-        }
-        CloseHandle(m_release);
-        CloseHandle(m_ready);
-    }
-    bool Holding() const { return m_holding; }
-
-private:
-    HANDLE m_ready = nullptr;
-    HANDLE m_release = nullptr;
-    HANDLE m_process = nullptr;
-    bool m_holding = false;
-};
 
 // ---------------------------------------------------------------------------------------
 // The text rules

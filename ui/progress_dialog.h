@@ -79,7 +79,7 @@ public:
     BOOL CreateStagingFolder();  // engine/download.cpp
     BOOL DownloadFiles();        // engine/download.cpp
     BOOL InstallFiles();         // engine/install.cpp
-    void RemoveStagingFolder(const CString& folder);  // engine/install.cpp
+    BOOL RemoveStagingFolder(const CString& folder);  // engine/install.cpp
 
     // --- the list (engine/list_fetch.cpp, engine/list_parser.cpp)
     DWORD ProbeContentLength(CString url);
@@ -93,6 +93,11 @@ public:
     // --- download (engine/download.cpp)
     BOOL MakeDirectoryPath(const CString& folder);
     BOOL DownloadFile(CString url, CString localPath);
+
+    // --- installation (engine/install.cpp, engine/register_launch.cpp)
+    BOOL InstallFile(const UpdateItem& item);
+    BOOL RegisterComponent(const CString& path, BOOL doRegister);
+    BOOL LaunchProgram(const CString& path, BOOL silent);
 
     // --- folders (engine/path_macros.cpp)
     CString GetModuleFolder();
