@@ -24,6 +24,7 @@ sources_of() {
     fuzz_mbcs) echo framework/mbcs.cpp ;;
     fuzz_list) echo engine/list_format.cpp engine/path_macro_text.cpp framework/mbcs.cpp ;;
     fuzz_version) echo engine/version_text.cpp framework/mbcs.cpp ;;
+    fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
     *) return 1 ;;
   esac
 }
