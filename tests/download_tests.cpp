@@ -7,7 +7,7 @@
 
 #include "tests/run_recorder.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_server.h"
+#include "tests/support/server_suite.h"
 #include "ui/progress_dialog.h"
 
 namespace {
@@ -92,47 +92,28 @@ TEST(StagingFolder, CreatedWithEveryMissingFolderAbove)
     RemoveFolderTree(root);
 }
 
-class Download : public testing::Test {
+class Download : public ServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        server = new TestServer;
-        startError = server->Start() ? std::string() : server->Error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_EQ(startError, "") << "the test server starts";
+        ServerSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         folder = ScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << "scratch folder";
-        seen = server->Requests().size();
     }
     void TearDown() override { RemoveFolderTree(folder); }
 
-    std::vector<RecordedRequest> NewRequests() const
-    {
-        std::vector<RecordedRequest> all = server->Requests();
-        return std::vector<RecordedRequest>(all.begin() + static_cast<long>(seen), all.end());
-    }
     BOOL Fetch(const std::string& url, const std::string& name)
     {
         return job.DownloadFile(url.c_str(), (folder + "\\" + name).c_str());
     }
     std::string Local(const std::string& name) const { return folder + "\\" + name; }
 
-    static TestServer* server;
-    static std::string startError;
     std::string folder;
-    size_t seen = 0;
     UpdateProgressDialog job;
 };
 
-TestServer* Download::server = nullptr;
-std::string Download::startError;
 
 TEST_F(Download, HttpFileArrivesWholeWithTheRequestShapesOfTheList)
 {

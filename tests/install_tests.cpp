@@ -14,7 +14,7 @@
 #include "tests/run_recorder.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
-#include "tests/support/test_server.h"
+#include "tests/support/server_suite.h"
 #include "ui/progress_dialog.h"
 
 namespace {
@@ -458,21 +458,13 @@ struct Entry {
     std::string time = "2026-07-15 12:34:56";
 };
 
-class InstallRun : public testing::Test {
+class InstallRun : public ServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        server = new TestServer;
-        startError = server->Start() ? std::string() : server->Error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_EQ(startError, "") << "the test server starts";
+        ServerSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         folder = ScratchFolder(TestName());
         app = folder + "\\app";
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && CreateDirectoryA(app.c_str(), nullptr))
@@ -517,9 +509,8 @@ protected:
     std::vector<std::string> NewRequestTargets() const
     {
         std::vector<std::string> targets;
-        const std::vector<RecordedRequest> all = server->Requests();
-        for (size_t i = seen; i < all.size(); ++i)
-            targets.push_back(all[i].target);
+        for (const RecordedRequest& request : NewRequests())
+            targets.push_back(request.target);
         return targets;
     }
     void ExpectBox(size_t index, const std::string& caption, const std::string& text, bool question, HICON icon,
@@ -536,20 +527,15 @@ protected:
         EXPECT_EQ(box.owner, run.window) << "owned by the dialog window: " << Describe(box);
     }
 
-    static TestServer* server;
-    static std::string startError;
     std::string folder;
     std::string app;
     std::unique_ptr<FixtureLog> log;
     std::unique_ptr<UpdateProgressDialog> dialog;
     std::vector<SeenBox> boxes;
     std::vector<UpdateItem> items;
-    size_t seen = 0;
     int runs = 0;
 };
 
-TestServer* InstallRun::server = nullptr;
-std::string InstallRun::startError;
 
 TEST_F(InstallRun, FromTheListToInstalledFilesThenNothingToDo)
 {

@@ -7,7 +7,7 @@
 
 #include "framework/internet.h"
 #include "tests/run_recorder.h"
-#include "tests/support/test_server.h"
+#include "tests/support/server_suite.h"
 #include "ui/progress_dialog.h"
 
 namespace {
@@ -16,24 +16,8 @@ const char* const kNoList = "서버에 업데이트 목록 파일이 없거나 U
 const char* const kServerError = "업데이트 서버에서 오류가 발생했습니다.";
 const char* const kFormHeader = "Content-Type: application/x-www-form-urlencoded";
 
-class ListFetch : public testing::Test {
+class ListFetch : public ServerSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        server = new TestServer;
-        startError = server->Start() ? std::string() : server->Error();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
-
-    void SetUp() override
-    {
-        ASSERT_EQ(startError, "") << "the test server starts";
-        seen = server->Requests().size();
-    }
 
     // One fetch of url on a fresh job whose error fields hold stale values.
     BOOL Fetch(const std::string& url)
@@ -45,13 +29,6 @@ protected:
         return job.FetchUpdateList();
     }
 
-    // The requests since the test began.
-    std::vector<RecordedRequest> NewRequests() const
-    {
-        std::vector<RecordedRequest> all = server->Requests();
-        return std::vector<RecordedRequest>(all.begin() + static_cast<long>(seen), all.end());
-    }
-
     void ExpectFailure(int code, const std::string& text)
     {
         EXPECT_EQ(job.m_lastErrorCode, code) << "error code";
@@ -59,14 +36,9 @@ protected:
         EXPECT_EQ(job.m_listText.Str(), "") << "no list is kept";
     }
 
-    static TestServer* server;
-    static std::string startError;
-    size_t seen = 0;
     UpdateProgressDialog job;
 };
 
-TestServer* ListFetch::server = nullptr;
-std::string ListFetch::startError;
 
 TEST_F(ListFetch, HttpProbesWithGetThenFetchesWithGetAndTheFormHeader)
 {
