@@ -96,27 +96,21 @@ BOOL UpdateProgressDialog::DownloadFiles()
 {
     ClearLastError();
     Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
-    const INT_PTR count = m_items.GetCount();
     m_downloadDone = 0;
     const int base = m_shownPercent;
     // Without files to count the step is 0, not a division by zero.
     const int step = m_downloadTotal > 0 ? (m_downloadRangeHigh - m_downloadRangeLow) / m_downloadTotal : 0;
-    for (INT_PTR i = 0; i < count; ++i) {
-        UpdateItem* stored = m_items.GetAt(i);
-        if (!stored)
-            break;
-        UpdateItem item;
-        item.CopyFrom(*stored);
+    m_items.ForEachWorkingCopy([&](UpdateItem& stored, UpdateItem& item) {
         if (item.m_nUpdateState != kUpdateFile && item.m_nUpdateState != kInstalledNewer)
-            continue;
+            return;
         Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, base + step * (m_downloadDone + 1));
         if (DownloadFile(item.m_strDownloadURL, item.m_strStagePath)) {
             ++m_downloadDone;
-            stored->m_nResult = kResultInstalled;
+            stored.m_nResult = kResultInstalled;
         } else {
-            stored->m_nResult = kResultDownloadFailed;
+            stored.m_nResult = kResultDownloadFailed;
         }
-    }
+    });
     return TRUE;
 }
 

@@ -152,29 +152,23 @@ BOOL UpdateProgressDialog::InstallFiles()
     Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
     m_comInitResult = CoInitialize(nullptr);
 
-    const INT_PTR count = m_items.GetCount();
-    for (INT_PTR i = 0; i < count; ++i) {
-        UpdateItem* stored = m_items.GetAt(i);
-        if (!stored)
-            break;
-        UpdateItem item;
-        item.CopyFrom(*stored);
+    m_items.ForEachWorkingCopy([this](UpdateItem& stored, UpdateItem& item) {
         if (item.m_nUpdateState == kNoUpdate || item.m_nResult == kResultDownloadFailed)
-            continue;
+            return;
         if (item.m_nUpdateState == kInstalledNewer && !AskAboutFile(m_hWnd, kNewerQuestion, item.m_strTargetPath)) {
-            stored->m_nResult = kResultDeclined;
-            continue;
+            stored.m_nResult = kResultDeclined;
+            return;
         }
         if (!InstallFile(item)) {
-            stored->m_nResult = m_lastErrorCode == 36 ? kResultDeclined : kResultInstallFailed;
-            stored->m_strErrorText = m_lastErrorText;
-            continue;
+            stored.m_nResult = m_lastErrorCode == 36 ? kResultDeclined : kResultInstallFailed;
+            stored.m_strErrorText = m_lastErrorText;
+            return;
         }
-        stored->m_nResult = kResultInstalled;
+        stored.m_nResult = kResultInstalled;
         Sleep(30);
         if (item.m_bRegister) {
             if (!RegisterComponent(item.m_strTargetPath, TRUE))
-                stored->m_nResult = kResultRegisterFailed;
+                stored.m_nResult = kResultRegisterFailed;
             Sleep(50);
         }
         // Each program has ended before the next file is installed.
@@ -182,7 +176,7 @@ BOOL UpdateProgressDialog::InstallFiles()
             LaunchProgram(item.m_strTargetPath, FALSE);
         if (item.m_bRunSilent)
             LaunchProgram(item.m_strTargetPath, TRUE);
-    }
+    });
 
     Sleep(50);
     // Only the initialisation made here is undone; an earlier one belongs to its caller.

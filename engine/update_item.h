@@ -57,4 +57,21 @@ public:
     ~UpdateItemList();
 
     INT_PTR GetCount() const { return GetSize(); }
+
+    // Walks the records in list order, each on a working copy, as the steps do:
+    // visit(stored, copy) decides on the copy and writes its results into stored. An
+    // empty slot ends the walk; the result is then false.
+    template <typename Visit> bool ForEachWorkingCopy(Visit visit)
+    {
+        const INT_PTR count = GetCount();
+        UpdateItem copy;
+        for (INT_PTR i = 0; i < count; ++i) {
+            UpdateItem* stored = GetAt(i);
+            if (!stored)
+                return false;
+            copy.CopyFrom(*stored);
+            visit(*stored, copy);
+        }
+        return true;
+    }
 };

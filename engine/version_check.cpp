@@ -33,41 +33,30 @@ BOOL UpdateProgressDialog::CheckVersions()
     ClearLastError();
     Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
 
-    BOOL result = TRUE;
-    const INT_PTR count = m_items.GetCount();
-    UpdateItem item;
-    for (INT_PTR i = 0; i < count; ++i) {
-        UpdateItem* stored = m_items.GetAt(i);
-        if (!stored) {
-            result = FALSE;
-            break;
-        }
-        // Decided on a copy: the list keeps its records as parsed, but for their state.
-        item.CopyFrom(*stored);
-
+    // Decided on a copy: the list keeps its records as parsed, but for their state.
+    return m_items.ForEachWorkingCopy([this](UpdateItem& stored, UpdateItem& item) {
         const BOOL present = FileExists(item.m_strTargetPath);
         if (present && item.m_bAtFirst == 1) {
-            stored->m_nUpdateState = kNoUpdate;
-            continue;
+            stored.m_nUpdateState = kNoUpdate;
+            return;
         }
         item.m_strFileName.TrimRight();
         const bool versioned = HasVersionedExtension(item.m_strFileName.View());
         const bool byVersion = versioned && !item.m_strVersion.IsEmpty();
         // Listed without a version and without size or time: nothing to tell it by.
         if (versioned && !byVersion && (item.m_nFileSize == 0 || item.m_strFileTime.IsEmpty()))
-            continue;
+            return;
         if (!present)
-            continue;
+            return;
 
         if (byVersion) {
             if (const int state = DecideByVersion(item))
-                stored->m_nUpdateState = state;
+                stored.m_nUpdateState = state;
         } else if (FileSizeMatches(item.m_strTargetPath, item.m_nFileSize) &&
                    FileTimeMatches(item.m_strTargetPath, item.m_strFileTime)) {
-            stored->m_nUpdateState = kNoUpdate;
+            stored.m_nUpdateState = kNoUpdate;
         }
-    }
-    return result;
+    });
 }
 
 BOOL UpdateProgressDialog::FileExists(const CString& path)
