@@ -8,6 +8,12 @@ StepScript& Script()
     return script;
 }
 
+std::atomic<int>& StagingRemovals()
+{
+    static std::atomic<int> count{0};
+    return count;
+}
+
 const char* StepName(Step step)
 {
     static const char* const names[] = {"None", "Fetch", "Parse", "Check", "Count", "Staging", "Download", "Install"};
@@ -108,5 +114,6 @@ BOOL UpdateProgressDialog::InstallFiles()
 BOOL UpdateProgressDialog::RemoveStagingFolder(const CString& folder)
 {
     Script().stagingRemoved.push_back(folder.Str());
+    ++StagingRemovals();
     return TRUE;
 }

@@ -3,6 +3,7 @@
 // failure), so that the run and the dialog can be tested on their own.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,5 +26,7 @@ struct StepScript {
 
 // The script the steps follow; reset it at the start of every test.
 StepScript& Script();
+// How many times the staging folder was removed, readable from any thread.
+std::atomic<int>& StagingRemovals();
 
 const char* StepName(Step step);
