@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the progress window's skin (resource 202) and bar column (resource 203).
+"""Draws the progress window's skin (resource 202) and bar column (resource 203), and the
+control's toolbox image (bitmap 1).
 
-    make_skin.py OUTPUT-FOLDER     writes skin.bmp and bar.bmp there
+    make_skin.py OUTPUT-FOLDER     writes skin.bmp, bar.bmp and toolbox.bmp there
 
 Every pixel comes from the rules below, so the artwork is reproducible and can be
 reviewed as code. The geometry is fixed by the window: 367 by 54 pixels, the trough
@@ -178,6 +179,54 @@ def write_bmp(path, pixels):
     os.replace(path + '.tmp', path)
 
 
+# The 16 colours of the toolbox image: the standard VGA palette.
+PALETTE16 = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
+    (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0), (0, 0, 255),
+    (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+
+# The toolbox image, 16 by 15: the emblem's V on a maroon disc over the button grey.
+# Letters index PALETTE16: . grey (7), o maroon (5), m magenta (13), w white (15).
+TOOLBOX = [
+    "................",
+    ".....oooooo.....",
+    "...oommmmmmoo...",
+    "..ommmmmmmmmmo..",
+    "..omwwmmmmwwmo..",
+    ".ommwwmmmmwwmmo.",
+    ".ommmwwmmwwmmmo.",
+    ".ommmwwmmwwmmmo.",
+    ".ommmmwwwwmmmmo.",
+    "..ommmmwwmmmmo..",
+    "..ommmmwwmmmmo..",
+    "...oommmmmmoo...",
+    ".....oooooo.....",
+    "................",
+    "................",
+]
+
+
+def write_bmp16(path, rows):
+    # 4 bits per pixel, bottom-up, each row padded to 4 bytes.
+    index = {'.': 7, 'o': 5, 'm': 13, 'w': 15}
+    height, width = len(rows), len(rows[0])
+    body = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        for x in range(0, width, 2):
+            line.append((index[row[x]] << 4) | index[row[x + 1]])
+        line += bytes((4 - len(line) % 4) % 4)
+        body += line
+    palette = b''.join(bytes((b, g, r, 0)) for r, g, b in PALETTE16)
+    header = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 4, 0, len(body), 2835, 2835, 16, 0)
+    offset = 14 + len(header) + len(palette)
+    file_header = struct.pack('<2sIHHI', b'BM', offset + len(body), 0, 0, offset)
+    with open(path + '.tmp', 'wb') as out:
+        out.write(file_header + header + palette + body)
+    os.replace(path + '.tmp', path)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -185,6 +234,8 @@ def main():
     os.makedirs(folder, exist_ok=True)
     write_bmp(os.path.join(folder, 'skin.bmp'), skin())
     write_bmp(os.path.join(folder, 'bar.bmp'), [[c] for c in BAR_COLUMN])
+    assert len(TOOLBOX) == 15 and all(len(row) == 16 for row in TOOLBOX)
+    write_bmp16(os.path.join(folder, 'toolbox.bmp'), TOOLBOX)
 
 
 if __name__ == '__main__':

@@ -66,8 +66,10 @@ void UpdateProgressDialog::PrepareWindow()
     m_handedOver = FALSE;
     m_updateNeeded = FALSE;
     m_windowHidden = FALSE;
+    m_filesToUpdate = 0;
+    m_filesInstalled = 0;
 
-    m_isNt6 = IsNtVersion6();
+    m_isNt6 = m_mayHandOver ? IsNtVersion6() : FALSE;
 
     auto makeFont = [](int weight) {
         const bool modern = IsNtVersion5OrLater();

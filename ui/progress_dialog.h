@@ -60,6 +60,13 @@ public:
     // The machine's folders behind the list's macros, asked once per run.
     PathMacroValues m_folderValues;
     BOOL m_foldersKnown = FALSE;
+    // For the helper program: the control module whose folder and name the run uses
+    // (empty: the module this code is in), and whether a run may hand over at all.
+    CString m_controlModulePath;
+    BOOL m_mayHandOver = TRUE;
+    // What the run left, tallied when it finished, before the items were released.
+    int m_filesToUpdate = 0;
+    int m_filesInstalled = 0;
 
     // --- the run (engine/update_run.cpp)
     static UINT UpdateWorker(LPVOID dialog);

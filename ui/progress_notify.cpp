@@ -29,6 +29,13 @@ LRESULT UpdateProgressDialog::OnUpdateProgress(WPARAM code, LPARAM percent)
 LRESULT UpdateProgressDialog::OnUpdateFinished(WPARAM, LPARAM percent)
 {
     ShowPercent(m_updateNeeded ? static_cast<int>(percent) : 0);
+    for (INT_PTR i = 0; i < m_items.GetCount(); ++i) {
+        const UpdateItem* item = m_items.GetAt(i);
+        if (!item || (item->m_nUpdateState != kUpdateFile && item->m_nUpdateState != kInstalledNewer))
+            continue;
+        ++m_filesToUpdate;
+        m_filesInstalled += item->m_nResult == kResultInstalled;
+    }
     ReleaseItems();
     SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, m_skinWidth, m_skinHeight, SWP_NOSIZE | SWP_NOMOVE);
     OnOK();

@@ -1,0 +1,15 @@
+// The control's text rules: Base64 (RFC 4648, section 4, without line breaks), in which the
+// control passes its three texts to the helper program and the helper reads them back;
+// the data URL the dialog gets. No Windows headers, so the
+// rules can be tested and fuzzed on the host.
+#pragma once
+
+#include <string>
+
+std::string Base64Encode(const std::string& bytes);
+// Strict: only the alphabet, length a multiple of four, "=" only as the last one or two
+// characters, and no bits set in the padding. False for anything else.
+bool Base64Decode(const std::string& text, std::string* bytes);
+
+// The data URL as the dialog gets it: one trailing "/" removed.
+std::string DataUrlForDialog(const std::string& url);

@@ -1,0 +1,38 @@
+// The module's four exports, over its class table.
+#include <windows.h>
+#include <ole2.h>
+
+#include "control/guids.h"
+#include "control/registration.h"
+#include "control/vexa_updater_ctrl.h"
+#include "control/vexa_updater_proppage.h"
+#include "framework/com_module.h"
+
+namespace {
+
+const ClassEntry kClasses[] = {
+    {&CLSID_VexaUpdater, &CVexaUpdaterCtrl::Create},
+    {&CLSID_VexaUpdaterPropPage, &CVexaUpdaterPropPage::Create},
+};
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
+{
+    return GetClassObjectFromTable(kClasses, clsid, riid, out);
+}
+
+STDAPI DllCanUnloadNow()
+{
+    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer()
+{
+    return RegisterModule();
+}
+
+STDAPI DllUnregisterServer()
+{
+    return UnregisterModule();
+}

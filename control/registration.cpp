@@ -1,0 +1,224 @@
+#include "control/registration.h"
+
+#include <ole2.h>
+#include <comcat.h>
+#include <olectl.h>
+
+#include <vector>
+
+#include "control/guids.h"
+#include "framework/module.h"
+
+namespace {
+
+const char* const kControlProgId = "VEXAUPDATER.VexaUpdaterCtrl.1";
+
+enum Owner { kControl, kPage };
+
+// One registry value under HKEY_CLASSES_ROOT. In key and value, {CLSID} is the owner's
+// class id, {PROGID} the control's ProgID, {LIBID} the type library id and {PATH} this
+// module's path. name null: the key's default value.
+struct RegistryRow {
+    Owner owner;
+    const char* key;
+    const char* name;
+    const char* value;
+};
+
+const RegistryRow kRows[] = {
+    {kControl, "{PROGID}", nullptr, "VEXAUpdater Control"},
+    {kControl, "{PROGID}\\CLSID", nullptr, "{CLSID}"},
+    {kControl, "CLSID\\{CLSID}", nullptr, "VEXAUpdater Control"},
+    {kControl, "CLSID\\{CLSID}\\ProgID", nullptr, "{PROGID}"},
+    {kControl, "CLSID\\{CLSID}\\InprocServer32", nullptr, "{PATH}"},
+    {kControl, "CLSID\\{CLSID}\\InprocServer32", "ThreadingModel", "Apartment"},
+    {kControl, "CLSID\\{CLSID}\\ToolboxBitmap32", nullptr, "{PATH}, 1"},
+    {kControl, "CLSID\\{CLSID}\\MiscStatus", nullptr, "0"},
+    {kControl, "CLSID\\{CLSID}\\MiscStatus\\1", nullptr, "131473"},
+    {kControl, "CLSID\\{CLSID}\\Control", nullptr, ""},
+    {kControl, "CLSID\\{CLSID}\\TypeLib", nullptr, "{LIBID}"},
+    {kControl, "CLSID\\{CLSID}\\Version", nullptr, "1.0"},
+    {kPage, "CLSID\\{CLSID}", nullptr, "VEXAUpdater Property Page"},
+    {kPage, "CLSID\\{CLSID}\\InprocServer32", nullptr, "{PATH}"},
+    {kPage, "CLSID\\{CLSID}\\InprocServer32", "ThreadingModel", "Apartment"},
+};
+
+struct Category {
+    const GUID* catid;
+    const char* description;
+};
+
+const Category kCategories[] = {
+    {&kCatidSafeForScripting, "Controls that are safely scriptable"},
+    {&kCatidSafeForInitializing, "Controls safely initializable from persistent data"},
+};
+
+std::string GuidText(const GUID& guid)
+{
+    wchar_t wide[40] = {};
+    StringFromGUID2(guid, wide, 40);
+    char narrow[40] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
+
+std::string ModulePath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(ThisModule(), path, sizeof(path) - 1);
+    return path;
+}
+
+std::string Expand(const char* text, Owner owner)
+{
+    std::string out = text;
+    const std::pair<const char*, std::string> fields[] = {
+        {"{CLSID}", GuidText(owner == kControl ? CLSID_VexaUpdater : CLSID_VexaUpdaterPropPage)},
+        {"{PROGID}", kControlProgId},
+        {"{LIBID}", GuidText(LIBID_VEXAUPDATERLib)},
+        {"{PATH}", ModulePath()},
+    };
+    for (const auto& field : fields) {
+        for (size_t at = out.find(field.first); at != std::string::npos; at = out.find(field.first, at))
+            out.replace(at, strlen(field.first), field.second), at += field.second.size();
+    }
+    return out;
+}
+
+bool WriteRow(const RegistryRow& row)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, Expand(row.key, row.owner).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const std::string value = Expand(row.value, row.owner);
+    const LONG written = RegSetValueExA(key, row.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                        static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return written == ERROR_SUCCESS;
+}
+
+// Removes the row's value, then its key once nothing else is left in it. Keys that hold
+// more (the control's implemented categories) stay.
+void RemoveRow(const RegistryRow& row)
+{
+    const std::string path = Expand(row.key, row.owner);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, row.name);
+    DWORD subkeys = 0, values = 0;
+    const bool empty = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                        nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                       subkeys == 0 && values == 0;
+    RegCloseKey(key);
+    if (empty)
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+}
+
+bool WriteRows(Owner owner)
+{
+    for (const RegistryRow& row : kRows)
+        if (row.owner == owner && !WriteRow(row))
+            return false;
+    return true;
+}
+
+void RemoveRows(Owner owner)
+{
+    // Deepest rows first, so that parents are empty when their turn comes.
+    for (size_t i = sizeof(kRows) / sizeof(kRows[0]); i-- > 0;)
+        if (kRows[i].owner == owner)
+            RemoveRow(kRows[i]);
+}
+
+// Failures here are silent: the control stays registered without the marks.
+void RegisterCategory(const Category& category)
+{
+    ICatRegister* manager = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                reinterpret_cast<void**>(&manager))))
+        return;
+    CATEGORYINFO info = {};
+    info.catid = *category.catid;
+    info.lcid = 1033;
+    const std::wstring description = CategoryDescription(category.description);
+    memcpy(info.szDescription, description.c_str(), (description.size() + 1) * sizeof(wchar_t));
+    const HRESULT hr = manager->RegisterCategories(1, &info);
+    manager->Release();
+    if (FAILED(hr))
+        return;
+    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                reinterpret_cast<void**>(&manager))))
+        return;
+    CATID catid = *category.catid;
+    manager->RegisterClassImplCategories(CLSID_VexaUpdater, 1, &catid);
+    manager->Release();
+}
+
+std::wstring ModulePathWide()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(ThisModule(), path, MAX_PATH - 1);
+    return path;
+}
+
+// The registration tools do not all initialise COM; the categories manager needs it.
+class ComScope {
+public:
+    ComScope() : m_hr(CoInitialize(nullptr)) {}
+    ~ComScope()
+    {
+        if (SUCCEEDED(m_hr))
+            CoUninitialize();
+    }
+
+private:
+    HRESULT m_hr;
+};
+
+#ifdef _WIN64
+constexpr SYSKIND kSysKind = SYS_WIN64;
+#else
+constexpr SYSKIND kSysKind = SYS_WIN32;
+#endif
+
+}  // namespace
+
+std::wstring CategoryDescription(const char* text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    wide.resize(wcslen(wide.c_str()));
+    if (wide.size() > 127)
+        wide.resize(127);
+    return wide;
+}
+
+HRESULT RegisterModule()
+{
+    ComScope com;
+    ITypeLib* library = nullptr;
+    if (FAILED(LoadTypeLibEx(ModulePathWide().c_str(), REGKIND_REGISTER, &library)))
+        return SELFREG_E_TYPELIB;
+    library->Release();
+
+    if (!WriteRows(kControl))
+        return SELFREG_E_CLASS;
+    for (const Category& category : kCategories)
+        RegisterCategory(category);
+    if (!WriteRows(kPage))
+        return SELFREG_E_CLASS;
+    return S_OK;
+}
+
+HRESULT UnregisterModule()
+{
+    ComScope com;
+    if (FAILED(UnRegisterTypeLib(LIBID_VEXAUPDATERLib, 1, 0, 0, kSysKind)))
+        return SELFREG_E_TYPELIB;
+    RemoveRows(kControl);
+    RemoveRows(kPage);
+    return S_OK;
+}

@@ -1,0 +1,123 @@
+#include "control/vexa_updater_ctrl.h"
+
+#include <shellapi.h>
+
+#include <new>
+
+#include "control/control_text.h"
+#include "control/guids.h"
+#include "framework/handles.h"
+#include "res/resource.h"
+
+const char* const kDefaultTitle = "Tarnix 전자결제";
+
+void Base64Encoder::Encode(CString input)
+{
+    Clear();
+    m_result = Base64Encode(input.Str());
+}
+
+namespace {
+
+CVexaUpdaterCtrl* Self(COleControl* control) { return static_cast<CVexaUpdaterCtrl*>(control); }
+
+// The dispatch map: the positions are the dispatch ids, as the type library says.
+const DispatchEntry kMethods[] = {
+    {1, L"SetTitle", L"szTitle", [](COleControl* c, const CString& a, VARIANT*) { Self(c)->SetTitle(a); }},
+    {2, L"SetListFileURL", L"szListFileURL",
+     [](COleControl* c, const CString& a, VARIANT*) { Self(c)->SetListFileURL(a); }},
+    {3, L"SetDataFileURL", L"szDataFileURL",
+     [](COleControl* c, const CString& a, VARIANT*) { Self(c)->SetDataFileURL(a); }},
+    {4, L"DoUpdate", nullptr,
+     [](COleControl* c, const CString&, VARIANT* result) {
+         result->vt = VT_I2;
+         result->iVal = Self(c)->DoUpdate();
+     }},
+};
+
+// OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+// OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST
+constexpr DWORD kMiscStatus = 131473;
+
+const ControlIds kIds = {&CLSID_VexaUpdater, &DIID__DVexaUpdater, &DIID__DVexaUpdaterEvents, &LIBID_VEXAUPDATERLib,
+                         1, 0, &CLSID_VexaUpdaterPropPage, IDS_VEXAUPDATER, kMiscStatus};
+
+}  // namespace
+
+CVexaUpdaterCtrl::CVexaUpdaterCtrl() : COleControl(kIds, kMethods, sizeof(kMethods) / sizeof(kMethods[0])) {}
+
+CVexaUpdaterCtrl::~CVexaUpdaterCtrl() = default;
+
+IUnknown* CVexaUpdaterCtrl::Create()
+{
+    return static_cast<IDispatch*>(new (std::nothrow) CVexaUpdaterCtrl);
+}
+
+void CVexaUpdaterCtrl::SetTitle(const CString& szTitle)
+{
+    m_title = szTitle;
+    if (m_title.IsEmpty())
+        m_title = kDefaultTitle;
+    m_progressDialog.m_title = m_title;
+}
+
+void CVexaUpdaterCtrl::SetListFileURL(const CString& szListFileURL)
+{
+    m_listFileUrl = szListFileURL;
+    m_progressDialog.m_listUrl = szListFileURL;
+}
+
+void CVexaUpdaterCtrl::SetDataFileURL(const CString& szDataFileURL)
+{
+    m_dataFileUrl = szDataFileURL;
+    // The control's copy keeps a trailing slash: that one goes to the helper.
+    m_progressDialog.m_dataUrl = DataUrlForDialog(szDataFileURL.Str());
+}
+
+short CVexaUpdaterCtrl::DoUpdate()
+{
+    if (m_listFileUrl.IsEmpty() || m_dataFileUrl.IsEmpty())
+        return -1;
+    const INT_PTR end = m_progressDialog.DoModal();
+    // A dialog that could not be created ran no run: an earlier run's hand-over flag
+    // must not start the helper again.
+    if (end == IDOK && m_progressDialog.m_handedOver)
+        LaunchHelper();
+    if (end == IDOK)
+        return 0;
+    return end == IDCANCEL ? 1 : 2;
+}
+
+void CVexaUpdaterCtrl::LaunchHelper()
+{
+    char system[260] = {};
+    GetSystemDirectoryA(system, sizeof(system));
+    CString program;
+    program.Format("%s\\VexaEx.exe", system);
+
+    Base64Encoder encoder;
+    encoder.Encode(m_listFileUrl);
+    const CString list = encoder.GetResult();
+    encoder.Encode(m_dataFileUrl);
+    const CString data = encoder.GetResult();
+    encoder.Encode(m_title);
+    const CString title = encoder.GetResult();
+    CString parameters;
+    parameters.Format("%s %s %s", static_cast<const char*>(list), static_cast<const char*>(data),
+                      static_cast<const char*>(title));
+
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = nullptr;
+    info.lpVerb = "open";
+    info.lpFile = program;
+    info.lpParameters = parameters;
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOW;
+    ShellExecuteExA(&info);
+    // Without a process (the start failed) there is nothing to wait for.
+    KernelHandle process(info.hProcess);
+    if (process)
+        WaitForSingleObject(process.Get(), INFINITE);
+}

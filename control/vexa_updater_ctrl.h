@@ -1,0 +1,45 @@
+// CVexaUpdaterCtrl: the object a page creates and drives from script. Four methods: three
+// store a text and pass it to the progress dialog, DoUpdate runs the dialog (and with it
+// one update run) and, when the run hands over, starts the helper program.
+#pragma once
+
+#include "framework/narrow_string.h"
+#include "framework/ole_control.h"
+#include "ui/progress_dialog.h"
+
+// Used only to pass the texts to the helper program.
+class Base64Encoder {
+public:
+    virtual ~Base64Encoder() = default;
+    void Encode(CString input);
+    CString GetResult() const { return m_result; }
+    void Clear() { m_result.Empty(); }
+
+private:
+    CString m_result;
+};
+
+class CVexaUpdaterCtrl : public COleControl {
+public:
+    CVexaUpdaterCtrl();
+    ~CVexaUpdaterCtrl() override;
+
+    // The class table's create function: a new control at reference count 1.
+    static IUnknown* Create();
+
+    void SetTitle(const CString& szTitle);
+    void SetListFileURL(const CString& szListFileURL);
+    void SetDataFileURL(const CString& szDataFileURL);
+    short DoUpdate();
+
+    UpdateProgressDialog m_progressDialog;
+    CString m_listFileUrl;
+    CString m_dataFileUrl;
+    CString m_title;
+
+private:
+    void LaunchHelper();
+};
+
+// The title SetTitle stores for an empty text.
+extern const char* const kDefaultTitle;
