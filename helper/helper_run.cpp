@@ -1,0 +1,56 @@
+#include "helper/helper_run.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "control/control_text.h"
+#include "control/guids.h"
+#include "ui/progress_dialog.h"
+
+namespace {
+
+// The control module's path as its registration gives it.
+std::string RegisteredControlPath()
+{
+    wchar_t clsid[40] = {};
+    StringFromGUID2(CLSID_VexaUpdater, clsid, 40);
+    char key[96] = {};
+    WideCharToMultiByte(CP_ACP, 0, clsid, -1, key, 40, nullptr, nullptr);
+    const std::string path = std::string("CLSID\\") + key + "\\InprocServer32";
+    char value[MAX_PATH] = {};
+    LONG size = sizeof(value) - 1;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) != ERROR_SUCCESS)
+        return std::string();
+    return value;
+}
+
+}  // namespace
+
+int RunHelper(int argc, char** argv)
+{
+    if (argc != 3 && argc != 4)
+        return kHelperUsage;
+    std::string list, data, title;
+    if (!Base64Decode(argv[1], &list) || !Base64Decode(argv[2], &data) || (argc == 4 && !Base64Decode(argv[3], &title)))
+        return kHelperBadArgument;
+    if (list.empty() || data.empty())
+        return kHelperBadArgument;
+    const std::string control = RegisteredControlPath();
+    if (control.empty() || control.find('\\') == std::string::npos)
+        return kHelperNoControl;
+
+    // The same run as the control's on NT 5: the same texts and decisions, the same window;
+    // only the module folder is the control's, and it never hands over again.
+    UpdateProgressDialog dialog;
+    dialog.m_title = title;
+    dialog.m_listUrl = list;
+    dialog.m_dataUrl = DataUrlForDialog(data);
+    dialog.m_controlModulePath = control;
+    dialog.m_mayHandOver = FALSE;
+    if (dialog.DoModal() != IDOK)
+        return kHelperNoWindow;
+    if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)
+        return kHelperStopped;
+    return dialog.m_filesInstalled == dialog.m_filesToUpdate ? kHelperInstalled : kHelperNotAllInstalled;
+}
