@@ -1,0 +1,1135 @@
+// The control module as hosts use it: registered by the system's regsvr32, its type
+// library and resources read back, the control created and driven the way a browser
+// does, pages run by the system's script host, and the helper program it hands over to.
+#include <gtest/gtest.h>
+
+#include <ole2.h>
+#include <comcat.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "control/control_text.h"
+#include "control/registration.h"
+#include "helper/helper_run.h"
+#include "tests/support/server_suite.h"
+#include "tests/support/test_files.h"
+#include "tests/support/test_server.h"
+
+namespace {
+
+// The identifiers as the product publishes them, written out independently of the code.
+const char* const kClsid = "{11D8E293-CC6C-4437-9770-2714B130BBF2}";
+const char* const kPageClsid = "{14633B45-B92C-4EF5-861D-270C57FD323A}";
+const char* const kLibid = "{2FC62CA4-6428-42C3-B872-6AF6B2FAD63E}";
+const char* const kDispatchIid = "{F66069E0-B23D-47FE-9E53-8AFCA4E6903B}";
+const char* const kEventIid = "{0E940A80-CE68-41B3-87CD-265108EBBF7E}";
+const char* const kSafeForScripting = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const char* const kSafeForInitializing = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+const char* const kProgId = "VEXAUPDATER.VexaUpdaterCtrl.1";
+const wchar_t* const kProgIdW = L"VEXAUPDATER.VexaUpdaterCtrl.1";
+
+GUID Guid(const char* text)
+{
+    wchar_t wide[40] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 40);
+    GUID guid = GUID_NULL;
+    CLSIDFromString(wide, &guid);
+    return guid;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The build folder: the control module and the helper sit beside the tests folder.
+std::string BuildFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    std::string folder = path;
+    folder = folder.substr(0, folder.rfind('\\'));  // tests
+    return folder.substr(0, folder.rfind('\\'));
+}
+std::string OcxPath() { return BuildFolder() + "\\VexaUpdater.ocx"; }
+std::string HelperPath() { return BuildFolder() + "\\VexaEx.exe"; }
+
+struct ProgramResult {
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string output;
+};
+
+// Runs a command line, collects its standard output and waits at most timeoutMs. The
+// output goes to a file, not a pipe: programs the child starts (Wine's own services among
+// them) may keep the handle open long after the child has ended.
+ProgramResult RunProgram(const std::string& commandLine, DWORD timeoutMs = 60000)
+{
+    ProgramResult result;
+    char temp[MAX_PATH] = {}, file[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    GetTempFileNameA(temp, "out", 0, file);
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE output = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (output == INVALID_HANDLE_VALUE)
+        return result;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    result.started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(output);
+    if (result.started) {
+        result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        if (!result.finished)
+            TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    ReadWholeFile(file, &result.output);
+    DeleteFileA(file);
+    return result;
+}
+
+// A value under HKEY_CLASSES_ROOT; "<none>" when the key or value is missing.
+std::string ClassesValue(const std::string& key, const char* name = nullptr)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return "<none>";
+    char value[1024] = {};
+    DWORD size = sizeof(value) - 1, type = 0;
+    const LONG read = RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(opened);
+    return read == ERROR_SUCCESS ? std::string(value) : "<none>";
+}
+
+bool ClassesKeyExists(const std::string& key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+// One of the module's exports, all of which take nothing and return an HRESULT.
+using ModuleEntry = HRESULT(STDAPICALLTYPE*)();
+ModuleEntry Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<ModuleEntry>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+ProgramResult Regsvr32(bool unregister)
+{
+    return RunProgram(std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + OcxPath() + "\"");
+}
+
+// Registers the module before the first test and unregisters it after the last one.
+class RegisteredModule : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        const ProgramResult run = Regsvr32(false);
+        ASSERT_TRUE(run.finished && run.exitCode == 0) << "regsvr32 registers " << OcxPath() << ": " << run.output;
+    }
+    void TearDown() override { Regsvr32(true); }
+};
+const auto* const kRegistered = testing::AddGlobalTestEnvironment(new RegisteredModule);
+
+bool IsClassOfBothCategories()
+{
+    ICatInformation* info = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
+                                reinterpret_cast<void**>(&info))))
+        return false;
+    CATID both[2] = {Guid(kSafeForScripting), Guid(kSafeForInitializing)};
+    bool all = true;
+    for (CATID& one : both)
+        all = all && info->IsClassOfCategories(Guid(kClsid), 1, &one, 0, nullptr) == S_OK;
+    info->Release();
+    return all;
+}
+
+class ComTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))) << "COM for this thread"; }
+    void TearDown() override { CoUninitialize(); }
+};
+
+// --- the control's text rules ------------------------------------------------------------------
+
+TEST(ControlText, Base64AndTheDialogsDataUrl)
+{
+    struct Case {
+        std::string bytes;
+        std::string encoded;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"abc", "YWJj"},                       // a whole group: no padding
+        {"abcd", "YWJjZA=="},                  // one byte left: "=="
+        {"abcde", "YWJjZGU="},                 // two bytes left: "="
+        {"\xff\xfe\xfd", "//79"},           // high bytes are unsigned
+        {"결제", "sOHBpg=="},                  // the code page 949 bytes
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Base64Encode(c.bytes), c.encoded) << "encoding of " << c.bytes.size() << " bytes";
+        std::string back;
+        EXPECT_TRUE(Base64Decode(c.encoded, &back) && back == c.bytes) << "decoding " << c.encoded;
+    }
+    const std::string url = "http://127.0.0.1/" + std::string(300, 'u');
+    const std::string encoded = Base64Encode(url);
+    EXPECT_EQ(encoded.size(), (url.size() + 2) / 3 * 4) << "a long text gives one unbroken line";
+    EXPECT_EQ(encoded.find_first_of("\r\n "), std::string::npos);
+    for (const char* bad : {"YQ=", "Y===", "YQ==YQ==", "Y*==", "YR==", "YWI=x", "YW=j"}) {
+        std::string out;
+        EXPECT_FALSE(Base64Decode(bad, &out)) << "refused: " << bad;
+    }
+    struct Url {
+        const char* given;
+        const char* dialog;
+    };
+    for (const Url u : {Url{"http://h/data/", "http://h/data"}, Url{"http://h/data//", "http://h/data/"},
+                        Url{"http://h/data", "http://h/data"}, Url{"/", ""}, Url{"", ""}}) {
+        EXPECT_EQ(DataUrlForDialog(u.given), u.dialog) << "the dialog's copy of " << u.given;
+    }
+}
+
+// --- registration ------------------------------------------------------------------------
+
+struct RegistryExpectation {
+    std::string key;
+    const char* name;
+    std::string value;  // {PATH}: the module's path, compared without regard to case
+};
+
+std::vector<RegistryExpectation> ExpectedRegistry()
+{
+    const std::string control = std::string("CLSID\\") + kClsid;
+    const std::string page = std::string("CLSID\\") + kPageClsid;
+    return {
+        {kProgId, nullptr, "VEXAUpdater Control"},
+        {std::string(kProgId) + "\\CLSID", nullptr, kClsid},
+        {control, nullptr, "VEXAUpdater Control"},
+        {control + "\\ProgID", nullptr, kProgId},
+        {control + "\\InprocServer32", nullptr, "{PATH}"},
+        {control + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {control + "\\ToolboxBitmap32", nullptr, "{PATH}, 1"},
+        {control + "\\MiscStatus", nullptr, "0"},
+        {control + "\\MiscStatus\\1", nullptr, "131473"},
+        {control + "\\Control", nullptr, ""},
+        {control + "\\TypeLib", nullptr, kLibid},
+        {control + "\\Version", nullptr, "1.0"},
+        {page, nullptr, "VEXAUpdater Property Page"},
+        {page + "\\InprocServer32", nullptr, "{PATH}"},
+        {page + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {std::string("TypeLib\\") + kLibid + "\\1.0", nullptr, "VexaUpdater ActiveX Control module"},
+        {std::string("Interface\\") + kDispatchIid, nullptr, "_DVexaUpdater"},
+        {std::string("Interface\\") + kDispatchIid + "\\TypeLib", nullptr, kLibid},
+        {std::string("Interface\\") + kEventIid, nullptr, "_DVexaUpdaterEvents"},
+        {std::string("Component Categories\\") + kSafeForScripting, "409", "Controls that are safely scriptable"},
+        {std::string("Component Categories\\") + kSafeForInitializing, "409",
+         "Controls safely initializable from persistent data"},
+    };
+}
+
+void ExpectRegistry(const std::vector<RegistryExpectation>& rows)
+{
+    for (const RegistryExpectation& row : rows) {
+        std::string want = row.value;
+        const size_t path = want.find("{PATH}");
+        if (path != std::string::npos)
+            want.replace(path, 6, OcxPath());
+        EXPECT_EQ(Lower(ClassesValue(row.key, row.name)), Lower(want))
+            << "HKCR\\" << row.key << " value " << (row.name ? row.name : "(default)");
+    }
+}
+
+TEST_F(ComTest, RegistrationWritesEveryKeyAndValue)
+{
+    ExpectRegistry(ExpectedRegistry());
+    const std::string library = Lower(ClassesValue(std::string("TypeLib\\") + kLibid +
+#ifdef _WIN64
+                                                   "\\1.0\\0\\win64"
+#else
+                                                   "\\1.0\\0\\win32"
+#endif
+                                                   ));
+    EXPECT_NE(library.find(Lower(OcxPath())), std::string::npos) << "the type library's file is the module";
+    EXPECT_TRUE(IsClassOfBothCategories()) << "safe for scripting and for initialising, as ICatInformation says";
+}
+
+TEST_F(ComTest, UnregistrationLeavesOnlyTheCategoryDeclarationsAndTheExportsAnswerAsDocumented)
+{
+    ProgramResult run = Regsvr32(true);
+    ASSERT_TRUE(run.finished && run.exitCode == 0) << "regsvr32 /u: " << run.output;
+    const std::string control = std::string("CLSID\\") + kClsid;
+    for (const std::string& gone : {std::string(kProgId), control + "\\InprocServer32", control + "\\ProgID",
+                                    control + "\\Control", std::string("CLSID\\") + kPageClsid,
+                                    std::string("TypeLib\\") + kLibid}) {
+        EXPECT_FALSE(ClassesKeyExists(gone)) << "removed: HKCR\\" << gone;
+    }
+    EXPECT_TRUE(ClassesKeyExists(control + "\\Implemented Categories\\" + kSafeForScripting)) << "kept";
+    EXPECT_TRUE(ClassesKeyExists(control + "\\Implemented Categories\\" + kSafeForInitializing)) << "kept";
+    EXPECT_TRUE(IsClassOfBothCategories()) << "the category declarations survive unregistration";
+
+    // The exports called directly: the type library is gone, so unregistering again fails
+    // at its first step; registering brings everything back.
+    HMODULE module = LoadLibraryA(OcxPath().c_str());
+    ASSERT_TRUE(module) << "the module loads";
+    auto unregister = Export(module, "DllUnregisterServer");
+    auto registerServer = Export(module, "DllRegisterServer");
+    ASSERT_TRUE(unregister && registerServer);
+    EXPECT_EQ(unregister(), static_cast<HRESULT>(0x80040200)) << "SELFREG_E_TYPELIB when the library is not there";
+    EXPECT_EQ(registerServer(), S_OK) << "registration";
+    FreeLibrary(module);
+    ExpectRegistry(ExpectedRegistry());
+}
+
+TEST(Module, ExportsTheFourEntryPointsAndNoOthers)
+{
+    HMODULE module = LoadLibraryA(OcxPath().c_str());
+    ASSERT_TRUE(module);
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    const auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::vector<std::string> found;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+        found.push_back(reinterpret_cast<const char*>(base + names[i]));
+    const DWORD functions = exports->NumberOfFunctions;
+    FreeLibrary(module);
+    EXPECT_EQ(found, (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                               "DllUnregisterServer"}));
+    EXPECT_EQ(functions, 4u) << "no exports by ordinal only";
+}
+
+TEST(Module, CategoryDescriptionsAreCutTo127Characters)
+{
+    struct Case {
+        size_t length;
+        size_t expected;
+    };
+    for (const Case c : {Case{0, 0}, Case{35, 35}, Case{127, 127}, Case{128, 127}, Case{400, 127}}) {
+        const std::string text(c.length, 'd');
+        EXPECT_EQ(CategoryDescription(text.c_str()), std::wstring(c.expected, L'd')) << c.length << " characters";
+    }
+}
+
+// --- type library and resources ------------------------------------------------------------
+
+std::wstring Wide(const char* text)
+{
+    wchar_t wide[256] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256);
+    return wide;
+}
+
+std::wstring Take(BSTR text)
+{
+    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    SysFreeString(text);
+    return copy;
+}
+
+// The shipped 32-bit module, built beside this one by the test job.
+std::string ShippedOcxPath() { return BuildFolder() + "\\..\\i686\\VexaUpdater.ocx"; }
+
+class TypeLibrary : public ComTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(TypeLibrary, HoldsTheIdsNamesAndHelpStrings)
+{
+    const std::string module = GetParam() ? ShippedOcxPath() : OcxPath();
+    ASSERT_TRUE(FileExists(module)) << "built: " << module;
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(LoadTypeLibEx(Wide(module.c_str()).c_str(), REGKIND_NONE, &library), S_OK) << "the module's TYPELIB 1";
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, Guid(kLibid))) << "library id";
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    EXPECT_EQ(attr->wMinorVerNum, 0);
+    library->ReleaseTLibAttr(attr);
+    BSTR name = nullptr, doc = nullptr, help = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, &doc, nullptr, &help), S_OK);
+    EXPECT_EQ(Take(name), L"VEXAUPDATERLib");
+    const std::wstring helpFile = Take(help);
+    EXPECT_GE(helpFile.size(), 15u);
+    EXPECT_EQ(helpFile.substr(helpFile.size() - 15), L"VexaUpdater.hlp") << "help file";
+    Take(doc);
+
+    struct Method {
+        MEMBERID id;
+        const wchar_t* name;
+        const wchar_t* parameter;  // null: none
+        VARTYPE result;
+    };
+    struct Type {
+        const char* guid;
+        TYPEKIND kind;
+        const wchar_t* name;
+        const wchar_t* help;
+        std::vector<Method> methods;
+    };
+    const Type types[] = {
+        {kDispatchIid, TKIND_DISPATCH, L"_DVexaUpdater", L"Dispatch interface for VexaUpdater Control",
+         {{1, L"SetTitle", L"szTitle", VT_VOID},
+          {2, L"SetListFileURL", L"szListFileURL", VT_VOID},
+          {3, L"SetDataFileURL", L"szDataFileURL", VT_VOID},
+          {4, L"DoUpdate", nullptr, VT_I2}}},
+        {kEventIid, TKIND_DISPATCH, L"_DVexaUpdaterEvents", L"Event interface for VexaUpdater Control", {}},
+        {kClsid, TKIND_COCLASS, L"VexaUpdater", L"VexaUpdater Control", {}},
+    };
+    for (const Type& type : types) {
+        SCOPED_TRACE(testing::Message() << "type " << type.guid);
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(Guid(type.guid), &info), S_OK);
+        TYPEATTR* typeAttr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&typeAttr), S_OK);
+        EXPECT_EQ(typeAttr->typekind, type.kind) << "kind";
+        const WORD functions = typeAttr->cFuncs;
+        const WORD implemented = typeAttr->cImplTypes;
+        info->ReleaseTypeAttr(typeAttr);
+        BSTR typeName = nullptr, typeHelp = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &typeName, &typeHelp, nullptr, nullptr);
+        EXPECT_EQ(Take(typeName), type.name) << "name";
+        EXPECT_EQ(Take(typeHelp), type.help) << "help string";
+        if (type.kind == TKIND_DISPATCH) {
+            ASSERT_EQ(functions, type.methods.size()) << "functions";
+            for (size_t i = 0; i < type.methods.size(); ++i) {
+                const Method& want = type.methods[i];
+                FUNCDESC* func = nullptr;
+                ASSERT_EQ(info->GetFuncDesc(static_cast<UINT>(i), &func), S_OK);
+                EXPECT_EQ(func->memid, want.id) << "dispatch id of " << want.name;
+                EXPECT_EQ(func->elemdescFunc.tdesc.vt, want.result) << "result of " << want.name;
+                EXPECT_EQ(func->cParams, want.parameter ? 1 : 0) << "parameters of " << want.name;
+                if (want.parameter && func->cParams == 1) {
+                    EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, VT_BSTR) << "BSTR parameter of " << want.name;
+                }
+                BSTR names[2] = {};
+                UINT count = 0;
+                info->GetNames(func->memid, names, 2, &count);
+                EXPECT_EQ(Take(names[0]), want.name);
+                EXPECT_EQ(Take(count > 1 ? names[1] : nullptr), want.parameter ? want.parameter : L"");
+                info->ReleaseFuncDesc(func);
+            }
+        } else {
+            ASSERT_EQ(implemented, 2) << "the coclass names two interfaces";
+            int flags[2] = {};
+            for (UINT i = 0; i < 2; ++i)
+                info->GetImplTypeFlags(i, &flags[i]);
+            EXPECT_EQ(flags[0], IMPLTYPEFLAG_FDEFAULT) << "default interface";
+            EXPECT_EQ(flags[1], IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE) << "default source";
+        }
+        info->Release();
+    }
+    library->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothArchitectures, TypeLibrary, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Shipped32Bit" : "Tested64Bit"; });
+
+TEST(Resources, StringsBitmapPageAndTypeLibraryAreKorean)
+{
+    HMODULE module = LoadLibraryExA(OcxPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(module);
+    const WORD korean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
+    struct Text {
+        UINT id;
+        const wchar_t* text;
+    };
+    for (const Text t : {Text{1, L"VEXAUpdater Control"}, Text{2, L"VEXAUpdater Property Page"}, Text{200, L"General"}}) {
+        EXPECT_TRUE(FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(t.id / 16 + 1), korean)) << "string block of " << t.id;
+        wchar_t text[64] = {};
+        LoadStringW(module, t.id, text, 64);
+        EXPECT_STREQ(text, t.text) << "string " << t.id;
+    }
+    HRSRC bitmap = FindResourceExA(module, RT_BITMAP, MAKEINTRESOURCEA(1), korean);
+    ASSERT_TRUE(bitmap) << "toolbox bitmap 1";
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, bitmap)));
+    EXPECT_EQ(header->biWidth, 16);
+    EXPECT_EQ(header->biHeight, 15);
+    EXPECT_EQ(header->biBitCount, 4) << "16 colours";
+    EXPECT_TRUE(FindResourceExA(module, "TYPELIB", MAKEINTRESOURCEA(1), korean)) << "type library 1";
+    HRSRC page = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(200), korean);
+    ASSERT_TRUE(page) << "page template 200";
+    const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, page)));
+    EXPECT_EQ(dialog->style & (WS_CHILD | WS_POPUP), static_cast<DWORD>(WS_CHILD)) << "a child page";
+    EXPECT_EQ(dialog->cx, 250);
+    EXPECT_EQ(dialog->cy, 62);
+    EXPECT_EQ(dialog->cdit, 1) << "one static label";
+    FreeLibrary(module);
+}
+
+// --- the control in a container --------------------------------------------------------------
+
+// A client site that is also an in-place site over a window of the test's own.
+class TestSite : public IOleClientSite, public IOleInPlaceSite {
+public:
+    explicit TestSite(HWND window) : m_window(window) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        *out = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
+            *out = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(riid, IID_IOleInPlaceSite) || IsEqualIID(riid, IID_IOleWindow))
+            *out = static_cast<IOleInPlaceSite*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
+    STDMETHODIMP SaveObject() override { return S_OK; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override { *m = nullptr; return E_NOTIMPL; }
+    STDMETHODIMP GetContainer(IOleContainer** c) override { *c = nullptr; return E_NOINTERFACE; }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    STDMETHODIMP GetWindow(HWND* w) override { *w = m_window; return S_OK; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { ++activations; return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame**, IOleInPlaceUIWindow**, LPRECT, LPRECT, LPOLEINPLACEFRAMEINFO) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { ++deactivations; return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    std::atomic<ULONG> refs{0};
+    int activations = 0;
+    int deactivations = 0;
+
+private:
+    HWND m_window;
+};
+
+// A property bag that keeps what is written to it.
+class TestBag : public IPropertyBag {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    {
+        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag) ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
+    STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override
+    {
+        written.emplace_back(name, value->vt == VT_I4 ? value->lVal : -1);
+        return S_OK;
+    }
+    std::vector<std::pair<std::wstring, LONG>> written;
+};
+
+// Calls one method by name through IDispatch, the way a script host does.
+HRESULT CallByName(IDispatch* control, const wchar_t* name, const VARIANT* argument, VARIANT* result,
+                   UINT arguments = 1)
+{
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr))
+        return hr;
+    VARIANT arg;
+    VariantInit(&arg);
+    if (argument)
+        VariantCopy(&arg, const_cast<VARIANT*>(argument));
+    DISPPARAMS params = {&arg, nullptr, argument ? arguments : 0, 0};
+    UINT argError = 0;
+    hr = control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, &argError);
+    VariantClear(&arg);
+    return hr;
+}
+
+VARIANT Text(const wchar_t* text)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(text);
+    return v;
+}
+
+// The control as a page gets it, and the module it comes from.
+class Container : public ServerSuite {
+protected:
+    void SetUp() override
+    {
+        ServerSuite::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        host = CreateWindowExA(0, "STATIC", "host page", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        CLSID clsid = GUID_NULL;
+        ASSERT_EQ(CLSIDFromProgID(kProgIdW, &clsid), S_OK) << "the ProgID names the class";
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&control)),
+                  S_OK)
+            << "the control is created through COM";
+        folder = ScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    }
+    void TearDown() override
+    {
+        if (control)
+            control->Release();
+        if (host)
+            DestroyWindow(host);
+        RemoveFolderTree(folder);
+        CoUninitialize();
+    }
+    template <typename I> I* Query(REFIID riid)
+    {
+        I* out = nullptr;
+        control->QueryInterface(riid, reinterpret_cast<void**>(&out));
+        return out;
+    }
+    short Call(const wchar_t* name, const VARIANT* argument = nullptr)
+    {
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(CallByName(control, name, argument, &result), S_OK) << "calling " << name;
+        const short value = result.vt == VT_I2 ? result.iVal : static_cast<short>(-999);
+        VariantClear(&result);
+        return value;
+    }
+    void SetText(const wchar_t* method, const wchar_t* text)
+    {
+        VARIANT v = Text(text);
+        Call(method, &v);
+        VariantClear(&v);
+    }
+    // Serves files and a list that installs them into the scratch folder.
+    std::string ServeList(const std::string& served, const std::vector<std::pair<std::string, std::string>>& files)
+    {
+        std::string list = "[FILE PATH]\r\nInstall=" + folder + "\r\n[UPDATE FILES]\r\n";
+        for (const auto& file : files) {
+            EXPECT_TRUE(server->PutFile(served + "/" + file.first, file.second));
+            list += "%App Path%\\" + file.first + "||" + std::to_string(file.second.size()) + "|2026-07-15 12:34:56\r\n";
+        }
+        EXPECT_TRUE(server->PutFile(served + "/list.txt", list));
+        return server->HttpUrl("/" + served + "/list.txt");
+    }
+    std::string Installed(const std::string& name)
+    {
+        std::string bytes;
+        return ReadWholeFile(folder + "\\" + name, &bytes) ? bytes : "<missing>";
+    }
+
+    HWND host = nullptr;
+    IDispatch* control = nullptr;
+    std::string folder;
+};
+
+TEST_F(Container, AnswersWhatContainersAskOfAControl)
+{
+    struct Asked {
+        const IID* iid;
+        const char* name;
+    };
+    const Asked interfaces[] = {
+        {&IID_IDispatch, "IDispatch"}, {&IID_IOleObject, "IOleObject"}, {&IID_IOleControl, "IOleControl"},
+        {&IID_IOleInPlaceObject, "IOleInPlaceObject"}, {&IID_IOleInPlaceActiveObject, "IOleInPlaceActiveObject"},
+        {&IID_IViewObject2, "IViewObject2"}, {&IID_IPersistStreamInit, "IPersistStreamInit"},
+        {&IID_IPersistPropertyBag, "IPersistPropertyBag"}, {&IID_IPersistStorage, "IPersistStorage"},
+        {&IID_IProvideClassInfo2, "IProvideClassInfo2"}, {&IID_IConnectionPointContainer, "IConnectionPointContainer"},
+        {&IID_ISpecifyPropertyPages, "ISpecifyPropertyPages"},
+    };
+    for (const Asked& asked : interfaces) {
+        IUnknown* got = Query<IUnknown>(*asked.iid);
+        EXPECT_TRUE(got) << asked.name;
+        if (got)
+            got->Release();
+    }
+    GUID dispatchIid = Guid(kDispatchIid);
+    IUnknown* primary = Query<IUnknown>(dispatchIid);
+    EXPECT_TRUE(primary) << "its own dispatch interface";
+    if (primary)
+        primary->Release();
+
+    IOleObject* object = Query<IOleObject>(IID_IOleObject);
+    ASSERT_TRUE(object);
+    DWORD misc = 0;
+    object->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    EXPECT_EQ(misc, 131473u) << "misc status";
+    LPOLESTR type = nullptr;
+    ASSERT_EQ(object->GetUserType(USERCLASSTYPE_FULL, &type), S_OK);
+    EXPECT_STREQ(type, L"VEXAUpdater Control") << "user type name";
+    CoTaskMemFree(type);
+    IEnumOLEVERB* verbs = nullptr;
+    ASSERT_EQ(object->EnumVerbs(&verbs), S_OK);
+    OLEVERB verb = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(verbs->Next(1, &verb, &fetched), S_OK);
+    EXPECT_EQ(verb.lVerb, OLEIVERB_PROPERTIES) << "the Properties verb";
+    CoTaskMemFree(verb.lpszVerbName);
+    EXPECT_EQ(verbs->Next(1, &verb, &fetched), S_FALSE) << "and no other";
+    verbs->Release();
+
+    TestSite site(host);
+    EXPECT_EQ(object->SetClientSite(&site), S_OK);
+    EXPECT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, nullptr), S_OK);
+    EXPECT_EQ(site.activations, 1) << "in-place activation told the site";
+    EXPECT_EQ(object->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_EQ(site.deactivations, 1) << "closing deactivates";
+    object->SetClientSite(nullptr);
+    object->Release();
+    EXPECT_EQ(site.refs, 0u) << "the site is released";
+
+    ISpecifyPropertyPages* pages = Query<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages);
+    CAUUID list = {};
+    ASSERT_EQ(pages->GetPages(&list), S_OK);
+    ASSERT_EQ(list.cElems, 1u) << "one property page";
+    EXPECT_TRUE(IsEqualGUID(list.pElems[0], Guid(kPageClsid)));
+    CoTaskMemFree(list.pElems);
+    pages->Release();
+
+    IProvideClassInfo2* classInfo = Query<IProvideClassInfo2>(IID_IProvideClassInfo2);
+    GUID source = GUID_NULL;
+    EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_TRUE(IsEqualGUID(source, Guid(kEventIid))) << "the default source is the event interface";
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(classInfo->GetClassInfo(&info), S_OK);
+    BSTR name = nullptr;
+    info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Take(name), L"VexaUpdater") << "the coclass";
+    info->Release();
+    classInfo->Release();
+
+    IConnectionPointContainer* points = Query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    IConnectionPoint* events = nullptr;
+    ASSERT_EQ(points->FindConnectionPoint(Guid(kEventIid), &events), S_OK) << "the event interface's point";
+    DWORD cookie = 0;
+    EXPECT_EQ(events->Advise(control, &cookie), S_OK) << "a dispatch sink connects";
+    EXPECT_EQ(events->Unadvise(cookie), S_OK) << "and disconnects";
+    events->Release();
+    IConnectionPoint* other = nullptr;
+    EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, &other), CONNECT_E_NOCONNECTION);
+    points->Release();
+
+    IViewObject2* view = Query<IViewObject2>(IID_IViewObject2);
+    HDC screen = GetDC(nullptr);
+    RECTL bounds = {0, 0, 10, 10};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, screen, &bounds, nullptr, nullptr, 0), S_OK);
+    ReleaseDC(nullptr, screen);
+    view->Release();
+}
+
+TEST_F(Container, PersistsOnlyItsVersion)
+{
+    IPersistStreamInit* persist = Query<IPersistStreamInit>(IID_IPersistStreamInit);
+    ASSERT_TRUE(persist);
+    EXPECT_EQ(persist->InitNew(), S_OK);
+    IStream* stream = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+    EXPECT_EQ(persist->Save(stream, TRUE), S_OK);
+    ULARGE_INTEGER size = {};
+    persist->GetSizeMax(&size);
+    EXPECT_EQ(size.QuadPart, 4u) << "the most it writes";
+    STATSTG stat = {};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    EXPECT_EQ(stat.cbSize.QuadPart, 4u) << "what it wrote";
+    LARGE_INTEGER start = {};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    DWORD version = 0;
+    stream->Read(&version, 4, nullptr);
+    EXPECT_EQ(version, 0x00010000u) << "the version 1.0";
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(persist->Load(stream), S_OK) << "and reads it back";
+    stream->Release();
+    persist->Release();
+
+    IPersistPropertyBag* bagged = Query<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    TestBag bag;
+    EXPECT_EQ(bagged->InitNew(), S_OK);
+    EXPECT_EQ(bagged->Load(&bag, nullptr), S_OK) << "a page that gives no properties";
+    EXPECT_EQ(bagged->Save(&bag, TRUE, TRUE), S_OK);
+    EXPECT_EQ(bag.written, (std::vector<std::pair<std::wstring, LONG>>{{L"_Version", 0x00010000}}));
+    bagged->Release();
+
+    IPersistStorage* stored = Query<IPersistStorage>(IID_IPersistStorage);
+    ILockBytes* bytes = nullptr;
+    IStorage* storage = nullptr;
+    ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes), S_OK);
+    ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage),
+              S_OK);
+    EXPECT_EQ(stored->InitNew(storage), S_OK);
+    EXPECT_EQ(stored->Save(storage, TRUE), S_OK);
+    EXPECT_EQ(stored->Load(storage), S_OK) << "loads what it saved";
+    storage->Release();
+    bytes->Release();
+    stored->Release();
+}
+
+TEST_F(Container, DispatchFindsTheFourMethodsAndRefusesBadCalls)
+{
+    struct Name {
+        const wchar_t* name;
+        HRESULT hr;
+        DISPID id;
+    };
+    for (const Name n : {Name{L"SetTitle", S_OK, 1}, Name{L"settitle", S_OK, 1}, Name{L"SETLISTFILEURL", S_OK, 2},
+                         Name{L"SetDataFileURL", S_OK, 3}, Name{L"DoUpdate", S_OK, 4},
+                         Name{L"Update", DISP_E_UNKNOWNNAME, DISPID_UNKNOWN}}) {
+        DISPID id = 0;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(n.name)};
+        EXPECT_EQ(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), n.hr) << "looking up " << n.name;
+        EXPECT_EQ(id, n.id) << "id of " << n.name;
+    }
+
+    VARIANT text = Text(L"x");
+    VARIANT result;
+    VariantInit(&result);
+    struct Bad {
+        const wchar_t* name;
+        const VARIANT* argument;
+        UINT count;
+        HRESULT expected;
+    };
+    VARIANT object;
+    VariantInit(&object);
+    object.vt = VT_DISPATCH;
+    object.pdispVal = nullptr;
+    for (const Bad b : {Bad{L"DoUpdate", &text, 1, DISP_E_BADPARAMCOUNT}, Bad{L"SetTitle", nullptr, 0, DISP_E_BADPARAMCOUNT},
+                        Bad{L"SetTitle", &object, 1, DISP_E_TYPEMISMATCH}}) {
+        EXPECT_EQ(CallByName(control, b.name, b.argument, &result, b.count), b.expected) << b.name;
+    }
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(control->Invoke(99, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+    VariantClear(&text);
+
+    EXPECT_EQ(Call(L"DoUpdate"), -1) << "no URLs yet";
+    SetText(L"SetListFileURL", L"http://127.0.0.1:1/list.txt");
+    EXPECT_EQ(Call(L"DoUpdate"), -1) << "no data URL yet";
+    SetText(L"SetListFileURL", L"");
+    SetText(L"SetDataFileURL", L"http://127.0.0.1:1/data");
+    EXPECT_EQ(Call(L"DoUpdate"), -1) << "the list URL emptied again";
+}
+
+// Records the texts given to windows on this thread (the dialog runs on it) while it lives.
+class TitleWatch {
+public:
+    explicit TitleWatch(std::string title) : m_title(std::move(title))
+    {
+        Current() = this;
+        m_hook = SetWindowsHookExA(WH_CALLWNDPROC, Seen, nullptr, GetCurrentThreadId());
+    }
+    ~TitleWatch() { Stop(); }
+    // Whether a window got exactly the title.
+    bool Stop()
+    {
+        if (m_hook)
+            UnhookWindowsHookEx(m_hook);
+        m_hook = nullptr;
+        Current() = nullptr;
+        return m_seen;
+    }
+
+private:
+    static TitleWatch*& Current()
+    {
+        static TitleWatch* current = nullptr;
+        return current;
+    }
+    static LRESULT CALLBACK Seen(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const auto* msg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && msg->message == WM_SETTEXT && Current() && msg->lParam &&
+            Current()->m_title == reinterpret_cast<const char*>(msg->lParam))
+            Current()->m_seen = true;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    std::string m_title;
+    HHOOK m_hook = nullptr;
+    bool m_seen = false;
+};
+
+TEST_F(Container, ARealUpdateThenTheModuleCanUnload)
+{
+    const std::string a = std::string(70000, 'a') + "end";
+    const std::string b = "payment module b";
+    const std::string list = ServeList("real", {{"a.dll", a}, {"b.dat", b}});
+    const std::string data = server->HttpUrl("/real") + "/";
+
+    IOleObject* object = Query<IOleObject>(IID_IOleObject);
+    TestSite site(host);
+    object->SetClientSite(&site);
+    IPersistStreamInit* persist = Query<IPersistStreamInit>(IID_IPersistStreamInit);
+    EXPECT_EQ(persist->InitNew(), S_OK);
+    persist->Release();
+    object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, nullptr);
+
+    // The Korean title reaches the window as its code page 949 bytes.
+    SetText(L"SetTitle", L"\xACB0\xC81C \xBAA8\xB4C8 \xC5C5\xB370\xC774\xD2B8");  // 결제 모듈 업데이트
+    SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
+    SetText(L"SetDataFileURL", Wide(data.c_str()).c_str());
+    TitleWatch watch("결제 모듈 업데이트");
+    EXPECT_EQ(Call(L"DoUpdate"), 0) << "a completed run gives 0";
+    EXPECT_TRUE(watch.Stop()) << "the window had the title in code page 949";
+    EXPECT_EQ(Installed("a.dll"), a) << "a.dll installed";
+    EXPECT_EQ(Installed("b.dat"), b) << "b.dat installed";
+    std::vector<std::string> targets;
+    for (const RecordedRequest& request : NewRequests())
+        targets.push_back(request.target);
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "/real/a.dll"), targets.end())
+        << "the dialog's data URL lost its trailing slash: one slash before the name";
+
+    object->Close(OLECLOSE_NOSAVE);
+    object->SetClientSite(nullptr);
+    object->Release();
+    control->Release();
+    control = nullptr;
+    HMODULE module = GetModuleHandleA("VexaUpdater.ocx");
+    ASSERT_TRUE(module) << "the module is loaded";
+    auto canUnload = Export(module, "DllCanUnloadNow");
+    ASSERT_TRUE(canUnload);
+    EXPECT_EQ(canUnload(), S_OK) << "no object or lock left: the module can unload";
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(Guid(kClsid), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    factory->LockServer(TRUE);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_FALSE) << "a lock keeps it";
+    CoGetClassObject(Guid(kClsid), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    factory->LockServer(FALSE);
+    factory->Release();
+    EXPECT_EQ(canUnload(), S_OK) << "until it is released";
+}
+
+TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
+{
+    struct Case {
+        VARIANT argument;
+        const char* title;
+        const char* what;
+    };
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 2026;
+    const Case cases[] = {
+        {Text(L""), "Tarnix 전자결제", "an empty title gives the default title"},
+        {number, "2026", "a number arrives as its text"},
+    };
+    SetText(L"SetListFileURL", Wide(("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt").c_str()).c_str());
+    SetText(L"SetDataFileURL", L"http://127.0.0.1:1/data");
+    for (Case c : cases) {
+        Call(L"SetTitle", &c.argument);
+        TitleWatch watch(c.title);
+        EXPECT_EQ(Call(L"DoUpdate"), 0) << "an unreachable list still gives 0";
+        EXPECT_TRUE(watch.Stop()) << c.what;
+        VariantClear(&c.argument);
+    }
+}
+
+TEST_F(ComTest, ThePropertyPageShowsItsOneLabel)
+{
+    IPropertyPage* page = nullptr;
+    ASSERT_EQ(CoCreateInstance(Guid(kPageClsid), nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                               reinterpret_cast<void**>(&page)),
+              S_OK)
+        << "the page comes from its own class factory";
+    PROPPAGEINFO info = {};
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"General") << "caption 200";
+    EXPECT_GT(info.size.cx, info.size.cy * 3) << "250 by 62 dialog units: " << info.size.cx << "x" << info.size.cy;
+    CoTaskMemFree(info.pszTitle);
+    HWND frame = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 0, 0, 600, 300, nullptr, nullptr, nullptr, nullptr);
+    const RECT area = {0, 0, info.size.cx, info.size.cy};
+    ASSERT_EQ(page->Activate(frame, &area, TRUE), S_OK);
+    HWND shown = FindWindowExA(frame, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(shown) << "the page is a child of the frame";
+    HWND label = FindWindowExA(shown, nullptr, "Static", nullptr);
+    EXPECT_TRUE(label) << "with its label";
+    EXPECT_EQ(page->Deactivate(), S_OK);
+    EXPECT_FALSE(IsWindow(shown)) << "gone after deactivation";
+    page->Release();
+    DestroyWindow(frame);
+}
+
+// --- pages run by the script host --------------------------------------------------------------
+
+class ScriptPages : public Container {};
+
+TEST_F(ScriptPages, JScriptAndVBScriptPagesRunARealUpdate)
+{
+    struct Page {
+        const char* file;
+        std::string (*text)(const std::string& list, const std::string& data);
+    };
+    const Page pages[] = {
+        {"page.js",
+         [](const std::string& list, const std::string& data) {
+             return "var c = new ActiveXObject(\"VEXAUPDATER.VexaUpdaterCtrl.1\");\r\n"
+                    "c.SetTitle(\"\\uACB0\\uC81C \\uBAA8\\uB4C8\");\r\n"
+                    "c.SetListFileURL(\"" + list + "\");\r\n"
+                    "c.SetDataFileURL(\"" + data + "\");\r\n"
+                    "WScript.Echo(\"result \" + c.DoUpdate());\r\n"
+                    "WScript.Echo(\"END-OK\");\r\n";
+         }},
+        {"page.vbs",
+         [](const std::string& list, const std::string& data) {
+             return "Set c = CreateObject(\"VEXAUPDATER.VexaUpdaterCtrl.1\")\r\n"
+                    "c.SetTitle \"결제 모듈\"\r\n"
+                    "c.SetListFileURL \"" + list + "\"\r\n"
+                    "c.SetDataFileURL \"" + data + "\"\r\n"
+                    "WScript.Echo \"result \" & c.DoUpdate()\r\n"
+                    "WScript.Echo \"END-OK\"\r\n";
+         }},
+    };
+    for (const Page& page : pages) {
+        SCOPED_TRACE(page.file);
+        const std::string served = std::string("script-") + page.file[5];
+        const std::string bytes = std::string("installed by ") + page.file;
+        RemoveFolderTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string list = ServeList(served, {{"module.dll", bytes}});
+        const std::string path = folder + "-" + page.file;
+        ASSERT_TRUE(WriteFileBytes(path, page.text(list, server->HttpUrl("/" + served))));  // in code page 949
+        const ProgramResult run = RunProgram("cscript.exe //nologo \"" + path + "\"", 120000);
+        DeleteFileA(path.c_str());
+        ASSERT_TRUE(run.finished) << "the script host ends";
+        EXPECT_NE(run.output.find("result 0"), std::string::npos) << "DoUpdate gave 0: " << run.output;
+        EXPECT_NE(run.output.find("END-OK"), std::string::npos) << "the page ran to its end: " << run.output;
+        EXPECT_EQ(Installed("module.dll"), bytes) << "the page's update installed the file";
+    }
+}
+
+// --- the helper program ----------------------------------------------------------------------
+
+class HelperProgram : public Container {};
+
+TEST_F(HelperProgram, ExitCodesSayHowTheRunEnded)
+{
+    const std::string good = ServeList("helper-good", {{"h.dll", "helper file"}});
+    // A list whose file the server does not have: the download fails.
+    std::string broken = "[FILE PATH]\r\nInstall=" + folder + "\r\n[UPDATE FILES]\r\n%App Path%\\gone.dll||4|2026-07-15 12:34:56\r\n";
+    ASSERT_TRUE(server->PutFile("helper-broken/list.txt", broken));
+    const std::string unreachable = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt";
+    auto b64 = [](const std::string& text) { return Base64Encode(text); };
+    const std::string data = b64(server->HttpUrl("/helper-good") + "/");
+    struct Case {
+        std::string arguments;
+        DWORD expected;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"", kHelperUsage, "no arguments"},
+        {b64(good), kHelperUsage, "one argument"},
+        {b64(good) + " " + data + " " + b64("t") + " extra", kHelperUsage, "four arguments"},
+        {"not*base64 " + data, kHelperBadArgument, "a list URL that is not Base64"},
+        {b64(good) + " " + data + " YQ=", kHelperBadArgument, "a title cut short"},
+        {"\"\" " + data, kHelperBadArgument, "an empty list URL"},
+        {b64(unreachable) + " " + data, kHelperStopped, "an unreachable list"},
+        {b64(server->HttpUrl("/helper-broken/list.txt")) + " " + data, kHelperNotAllInstalled, "a file that fails"},
+        {b64(good) + " " + data + " " + b64("결제"), kHelperInstalled, "every file installed"},
+        {b64(good) + " " + data, kHelperInstalled, "nothing left to do, and no title"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult run = RunProgram("\"" + HelperPath() + "\" " + c.arguments, 60000);
+        ASSERT_TRUE(run.finished) << c.what;
+        EXPECT_EQ(run.exitCode, c.expected) << c.what;
+    }
+    EXPECT_EQ(Installed("h.dll"), "helper file") << "the helper installed the file";
+}
+
+TEST_F(HelperProgram, UsesTheControlsFolderForAppPath)
+{
+    // Without an install line the files go to the control module's own folder.
+    const std::string name = "vexa-helper-probe.txt";
+    ASSERT_TRUE(server->PutFile("helper-app/" + name, "probe"));
+    ASSERT_TRUE(server->PutFile("helper-app/list.txt", "[UPDATE FILES]\r\n%App Path%\\" + name + "||5|2026-07-15 12:34:56\r\n"));
+    const std::string target = BuildFolder() + "\\" + name;
+    DeleteFileA(target.c_str());
+    const ProgramResult run = RunProgram("\"" + HelperPath() + "\" " + Base64Encode(server->HttpUrl("/helper-app/list.txt")) +
+                                         " " + Base64Encode(server->HttpUrl("/helper-app")));
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kHelperInstalled));
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(target, &bytes) && bytes == "probe") << "installed beside the control: " << target;
+    DeleteFileA(target.c_str());
+}
+
+// --- hand-over on NT 6 (run by the copy that sees Windows 7) -----------------------------------
+
+class HandOver : public Container {
+protected:
+    void SetUp() override
+    {
+        Container::SetUp();
+        if (HasFatalFailure())
+            return;
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        installedHelper = std::string(system) + "\\VexaEx.exe";
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof(version);
+        GetVersionExA(&version);
+        ASSERT_EQ(version.dwMajorVersion, 6u) << "this suite runs where the control hands over";
+    }
+    void TearDown() override
+    {
+        DeleteFileA(installedHelper.c_str());
+        SetEnvironmentVariableA("VEXA_FIXTURE_LOG", nullptr);
+        SetEnvironmentVariableA("VEXA_FIXTURE_SLEEP_MS", nullptr);
+        Container::TearDown();
+    }
+    std::string installedHelper;
+};
+
+TEST_F(HandOver, TheControlStartsTheHelperWithItsThreeTextsAndWaits)
+{
+    ASSERT_TRUE(CopyFileA(FixturePath("recorder.exe").c_str(), installedHelper.c_str(), FALSE))
+        << "a recording stand-in as the system folder's VexaEx.exe";
+    const std::string log = folder + "\\started.log";
+    SetEnvironmentVariableA("VEXA_FIXTURE_LOG", log.c_str());
+    SetEnvironmentVariableA("VEXA_FIXTURE_SLEEP_MS", "800");
+    const std::string list = ServeList("handover-args", {{"x.dll", "x"}});
+    const std::string data = server->HttpUrl("/handover-args") + "/";
+    SetText(L"SetTitle", L"\xACB0\xC81C");  // 결제
+    SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
+    SetText(L"SetDataFileURL", Wide(data.c_str()).c_str());
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(Call(L"DoUpdate"), 0) << "a handed-over run gives 0";
+    EXPECT_GE(GetTickCount() - start, 800u) << "DoUpdate waited for the helper";
+    std::string started;
+    ASSERT_TRUE(ReadWholeFile(log, &started)) << "the helper was started";
+    EXPECT_EQ(started, "run VexaEx.exe| " + Base64Encode(list) + " " + Base64Encode(data) + " " + Base64Encode("결제") + "|\n")
+        << "the three texts in Base64, the data URL with its slash, the title in code page 949";
+    EXPECT_EQ(Installed("x.dll"), "<missing>") << "the control itself installed nothing";
+}
+
+TEST_F(HandOver, TheHelperPerformsTheUpdate)
+{
+    ASSERT_TRUE(CopyFileA(HelperPath().c_str(), installedHelper.c_str(), FALSE)) << "VexaEx.exe in the system folder";
+    const std::string list = ServeList("handover-real", {{"y.dll", "from the helper"}});
+    SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
+    SetText(L"SetDataFileURL", Wide((server->HttpUrl("/handover-real") + "/").c_str()).c_str());
+    EXPECT_EQ(Call(L"DoUpdate"), 0);
+    EXPECT_EQ(Installed("y.dll"), "from the helper") << "installed by the helper before DoUpdate returned";
+}
+
+}  // namespace
