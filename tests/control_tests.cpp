@@ -443,6 +443,18 @@ TEST_P(TypeLibrary, HoldsTheIdsNamesAndHelpStrings)
 INSTANTIATE_TEST_SUITE_P(BothArchitectures, TypeLibrary, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& info) { return info.param ? "Shipped32Bit" : "Tested64Bit"; });
 
+TEST(Resources, TheHelperAsksForElevation)
+{
+    HMODULE helper = LoadLibraryExA(HelperPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(helper);
+    HRSRC manifest = FindResourceA(helper, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_TRUE(manifest) << "an application manifest";
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(helper, manifest))),
+                           SizeofResource(helper, manifest));
+    EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos) << text;
+    FreeLibrary(helper);
+}
+
 TEST(Resources, StringsBitmapPageAndTypeLibraryAreKorean)
 {
     HMODULE module = LoadLibraryExA(OcxPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -945,6 +957,68 @@ TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
     }
 }
 
+struct FrameCloser {
+    std::atomic<bool> found{false};
+    std::atomic<bool> hadPage{false};
+};
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM out)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char type[16] = {};
+    GetClassNameA(window, type, sizeof(type));
+    if (process != GetCurrentProcessId() || strcmp(type, "#32770") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+}
+
+BOOL CALLBACK FindPageLabel(HWND window, LPARAM out)
+{
+    char text[64] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    if (strstr(text, "no properties"))
+        *reinterpret_cast<HWND*>(out) = window;
+    return TRUE;
+}
+
+// Finds the modal property frame (for at most five seconds), reads it and cancels it.
+DWORD WINAPI CloseFrame(LPVOID raw)
+{
+    auto* closer = static_cast<FrameCloser*>(raw);
+    for (int i = 0; i < 500; ++i) {
+        HWND frame = nullptr;
+        EnumWindows(FindVisibleDialog, reinterpret_cast<LPARAM>(&frame));
+        if (frame) {
+            closer->found = true;
+            HWND label = nullptr;
+            EnumChildWindows(frame, FindPageLabel, reinterpret_cast<LPARAM>(&label));
+            closer->hadPage = label != nullptr;
+            PostMessageA(frame, WM_COMMAND, IDCANCEL, 0);
+            return 0;
+        }
+        Sleep(10);
+    }
+    return 1;
+}
+
+TEST_F(Container, ThePropertiesVerbOpensThePage)
+{
+    IOleObject* object = Query<IOleObject>(IID_IOleObject);
+    ASSERT_TRUE(object);
+    FrameCloser closer;
+    HANDLE thread = CreateThread(nullptr, 0, CloseFrame, &closer, 0, nullptr);
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(object->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host, nullptr), S_OK);
+    // The closer gives up after five seconds; it is done before closer goes away.
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_TRUE(closer.found) << "a property frame opened";
+    EXPECT_TRUE(closer.hadPage) << "showing the General page's label";
+    object->Release();
+}
+
 TEST_F(ComTest, ThePropertyPageShowsItsOneLabel)
 {
     IPropertyPage* page = nullptr;
@@ -1061,7 +1135,12 @@ TEST_F(HelperProgram, UsesTheControlsFolderForAppPath)
     // Without an install line the files go to the control module's own folder.
     const std::string name = "vexa-helper-probe.txt";
     ASSERT_TRUE(server->PutFile("helper-app/" + name, "probe"));
-    ASSERT_TRUE(server->PutFile("helper-app/list.txt", "[UPDATE FILES]\r\n%App Path%\\" + name + "||5|2026-07-15 12:34:56\r\n"));
+    // The list also names the control module itself, which the run must leave alone.
+    ASSERT_TRUE(server->PutFile("helper-app/VexaUpdater.ocx", "not the control"));
+    ASSERT_TRUE(server->PutFile("helper-app/list.txt", "[UPDATE FILES]\r\n%App Path%\\" + name +
+                                                           "||5|2026-07-15 12:34:56\r\n%App Path%\\VexaUpdater.ocx||15|\r\n"));
+    std::string control;
+    ASSERT_TRUE(ReadWholeFile(OcxPath(), &control));
     const std::string target = BuildFolder() + "\\" + name;
     DeleteFileA(target.c_str());
     const ProgramResult run = RunProgram("\"" + HelperPath() + "\" " + Base64Encode(server->HttpUrl("/helper-app/list.txt")) +
@@ -1071,6 +1150,8 @@ TEST_F(HelperProgram, UsesTheControlsFolderForAppPath)
     std::string bytes;
     EXPECT_TRUE(ReadWholeFile(target, &bytes) && bytes == "probe") << "installed beside the control: " << target;
     DeleteFileA(target.c_str());
+    std::string after;
+    EXPECT_TRUE(ReadWholeFile(OcxPath(), &after) && after == control) << "the control's own file is left alone";
 }
 
 // --- hand-over on NT 6 (run by the copy that sees Windows 7) -----------------------------------

@@ -25,6 +25,7 @@ sources_of() {
     fuzz_list) echo engine/list_format.cpp engine/path_macro_text.cpp framework/mbcs.cpp ;;
     fuzz_version) echo engine/version_text.cpp framework/mbcs.cpp ;;
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
+    fuzz_control_text) echo control/control_text.cpp ;;
     *) return 1 ;;
   esac
 }

@@ -1,0 +1,29 @@
+// The control's text rules on arbitrary bytes: Base64 encoding decodes back to the same
+// bytes, in exactly the RFC 4648 length and alphabet; decoding arbitrary text either fails
+// or gives bytes whose encoding is that text; the dialog's data URL loses at most one "/".
+#include <cstdint>
+#include <string>
+
+#include "control/control_text.h"
+#include "tests/fuzz/fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const std::string encoded = Base64Encode(bytes);
+    CHECK(encoded.size() == (size + 2) / 3 * 4, "four characters per started group of three bytes");
+    CHECK(encoded.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=") ==
+              std::string::npos,
+          "only the alphabet and padding");
+    std::string back;
+    CHECK(Base64Decode(encoded, &back) && back == bytes, "decodes to the same bytes");
+
+    std::string decoded;
+    if (Base64Decode(bytes, &decoded))
+        CHECK(Base64Encode(decoded) == bytes, "an accepted text is the one encoding of its bytes");
+
+    const std::string url = DataUrlForDialog(bytes);
+    CHECK(url == bytes || (url.size() + 1 == bytes.size() && bytes.back() == '/' && bytes.compare(0, url.size(), url) == 0),
+          "at most one trailing slash removed");
+    return 0;
+}
