@@ -20,6 +20,17 @@ public:
     ModuleObject& operator=(const ModuleObject&) = delete;
 };
 
+// Replaces the interface a slot holds, keeping one reference on the new one.
+template <typename Interface>
+void AssignInterface(Interface*& slot, Interface* value)
+{
+    if (value)
+        value->AddRef();
+    if (slot)
+        slot->Release();
+    slot = value;
+}
+
 // One row of a class's interface table: the interface id and how to reach the
 // interface's vtable from the object.
 template <typename Object>

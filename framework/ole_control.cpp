@@ -190,11 +190,7 @@ HRESULT COleControl::InvokeGuarded(const DispatchEntry& entry, DISPPARAMS* param
 
 STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site)
 {
-    if (site)
-        site->AddRef();
-    if (m_site)
-        m_site->Release();
-    m_site = site;
+    AssignInterface(m_site, site);
     return S_OK;
 }
 
@@ -398,11 +394,7 @@ STDMETHODIMP COleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, 
 
 STDMETHODIMP COleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink)
 {
-    if (sink)
-        sink->AddRef();
-    if (m_viewSink)
-        m_viewSink->Release();
-    m_viewSink = sink;
+    AssignInterface(m_viewSink, sink);
     m_viewAspects = aspects;
     m_viewFlags = flags;
     return S_OK;

@@ -53,11 +53,7 @@ STDMETHODIMP COlePropertyPage::SetPageSite(IPropertyPageSite* site)
 {
     if (site && m_site)
         return E_UNEXPECTED;
-    if (site)
-        site->AddRef();
-    if (m_site)
-        m_site->Release();
-    m_site = site;
+    AssignInterface(m_site, site);
     return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <comcat.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlwapi.h>
 
 #include <atomic>
 #include <string>
@@ -297,6 +298,47 @@ TEST_F(ComTest, UnregistrationLeavesOnlyTheCategoryDeclarationsAndTheExportsAnsw
     EXPECT_EQ(unregister(), static_cast<HRESULT>(0x80040200)) << "SELFREG_E_TYPELIB when the library is not there";
     EXPECT_EQ(registerServer(), S_OK) << "registration";
     FreeLibrary(module);
+    ExpectRegistry(ExpectedRegistry());
+}
+
+TEST_F(ComTest, RegistrationThatCannotBeWrittenGivesTheStepsResult)
+{
+    // A volatile key takes no lasting subkey: put in the place of one the registration
+    // writes, it makes that step fail as a registry that refuses the write does (Wine does
+    // not enforce key access lists, so that is not the way here).
+    struct Case {
+        std::string blocked;
+        HRESULT expected;
+        bool classesWritten;
+        const char* what;
+    };
+    const Case cases[] = {
+        {std::string("TypeLib\\") + kLibid, static_cast<HRESULT>(0x80040200), false,
+         "SELFREG_E_TYPELIB, and no class registered"},
+        {kProgId, static_cast<HRESULT>(0x80040201), true, "SELFREG_E_CLASS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramResult run = Regsvr32(true);
+        ASSERT_TRUE(run.finished && run.exitCode == 0) << "start unregistered";
+        HKEY blocker = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, c.blocked.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                  nullptr, &blocker, nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(blocker);
+        HMODULE module = LoadLibraryA(OcxPath().c_str());
+        ASSERT_TRUE(module);
+        const HRESULT registered = Export(module, "DllRegisterServer")();
+        FreeLibrary(module);
+        const bool written = ClassesKeyExists(kProgId) || ClassesKeyExists(std::string("CLSID\\") + kPageClsid);
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, c.blocked.c_str());
+        EXPECT_EQ(registered, c.expected) << "the export's result";
+        if (!c.classesWritten) {
+            EXPECT_FALSE(written) << "no class registered";
+        }
+        run = Regsvr32(false);
+        ASSERT_TRUE(run.finished && run.exitCode == 0) << "registered again for the other tests";
+    }
     ExpectRegistry(ExpectedRegistry());
 }
 
