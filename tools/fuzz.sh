@@ -26,12 +26,14 @@ sources_of() {
     fuzz_version) echo engine/version_text.cpp framework/mbcs.cpp ;;
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
     fuzz_control_text) echo control/control_text.cpp ;;
+    fuzz_pe_version) echo tools/publish/pe_version.cpp ;;
     *) return 1 ;;
   esac
 }
 max_len_of() {
   case $1 in
     fuzz_list) echo 65536 ;;
+    fuzz_pe_version) echo 65536 ;;
     *) echo 4096 ;;
   esac
 }

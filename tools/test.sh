@@ -38,5 +38,11 @@ ctest --test-dir build/x86_64 --output-on-failure -j2 || status=$?
 awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "test job: ctest took %.1f s\n", e - s }'
 [ $status -eq 0 ] || exit $status
 
+# The publishing tool, a native build, with its tests (they read the PE fixtures of the
+# Windows build).
+cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/host
+ctest --test-dir build/host --output-on-failure
+
 # The byte-level rules, fuzzed on the host for about a minute in all.
 tools/fuzz.sh

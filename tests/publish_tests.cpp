@@ -1,0 +1,271 @@
+// The publishing tool: its lists read back, with the control's own rules, as exactly the
+// entries described; its refusals, warnings and exit codes; the version reader on real
+// and broken modules.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <utime.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/list_format.h"
+#include "tools/publish/pe_version.h"
+#include "tools/publish/release.h"
+
+namespace {
+
+const LeadByteTable& Cp949()
+{
+    static const LeadByteTable table = LeadByteTable::FromRange(0x81, 0xFE);
+    return table;
+}
+
+std::string Fixture(const std::string& name)
+{
+    std::ifstream in(std::string(VEXA_FIXTURES) + "/" + name, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// 2026-12-01 01:30:00 UTC: 10:30 in Seoul, 20:30 the day before in New York.
+constexpr long long kModified = 1796088600;
+
+struct Expected {
+    std::string target;  // code page 949
+    std::string version;
+    int size;
+    std::string time;    // digits only
+    bool reg, atFirst, run, runSilent;
+};
+
+std::vector<Expected> ReadBack(const std::string& list, std::string* install)
+{
+    std::vector<Expected> entries;
+    ListLineReader reader(list, Cp949());
+    ListSection section;
+    std::string_view line;
+    while (reader.Next(&section, &line)) {
+        if (section == ListSection::Folders) {
+            *install = std::string(FolderLineValue(line, Cp949()));
+            continue;
+        }
+        const EntryFields f = SplitEntryLine(line, Cp949());
+        entries.push_back({f.targetPath, f.version, f.fileSize, f.fileTime, f.registerFlag, f.atFirst, f.run, f.runSilent});
+    }
+    return entries;
+}
+
+std::string Cp(const std::string& utf8)
+{
+    std::string out;
+    EXPECT_TRUE(ToCp949(utf8, &out));
+    return out;
+}
+
+TEST(PublishList, ReadsBackAsExactlyTheDescribedEntries)
+{
+    const std::string module = Fixture("versioned_2_1_65535_40000.exe");
+    ASSERT_FALSE(module.empty()) << "the PE fixtures are built (" << VEXA_FIXTURES << ")";
+    ReleaseDescription release;
+    std::string error;
+    ASSERT_TRUE(ParseDescription("# sample\n"
+                                 "install = %Program Files%\\VexaPay\n"
+                                 "VexaPay.exe = %App Path%\\VexaPay.exe ; RUNSILENT\n"
+                                 "VexaSign.dll = %System%\\VexaSign.dll ; REG\n"
+                                 "Old.dll = %System%\\Old.dll ; UNREG NOVERSION\n"
+                                 "readme.txt = %App Path%\\문서\\readme.txt ; ATFIRST\n"
+                                 "tool.exe = %App Path%\\tool.exe ; RUN\n",
+                                 &release, &error))
+        << error;
+    const std::vector<ReleaseFacts> facts = {
+        {module, kModified}, {Fixture("versioned_1_0_3_2.dll"), kModified}, {Fixture("versioned_1_0_9_0.dll"), kModified},
+        {"hello", kModified}, {Fixture("unversioned.dll"), kModified},
+    };
+    struct Zone {
+        const char* zone;
+        const char* time;
+    };
+    for (const Zone z : {Zone{"Asia/Seoul", "20261201103000"}, Zone{"America/New_York", "20261130203000"}}) {
+        SCOPED_TRACE(z.zone);
+        const ListResult list = BuildList(release, facts, z.zone);
+        EXPECT_TRUE(list.refusals.empty()) << list.refusals.front();
+        std::string install;
+        const std::vector<Expected> got = ReadBack(list.list, &install);
+        EXPECT_EQ(install, "%Program Files%\\VexaPay") << "the install folder";
+        const Expected want[] = {
+            {"%App Path%\\VexaPay.exe", "2.1.65535.40000", static_cast<int>(module.size()), z.time, false, false, false, true},
+            {"%System%\\VexaSign.dll", "1.0.3.2", static_cast<int>(facts[1].bytes.size()), z.time, true, false, false, false},
+            {"%System%\\Old.dll", "", static_cast<int>(facts[2].bytes.size()), z.time, true, false, false, false},
+            {Cp("%App Path%\\문서\\readme.txt"), "", 5, z.time, false, true, false, false},
+            {"%App Path%\\tool.exe", "", static_cast<int>(facts[4].bytes.size()), z.time, false, false, true, false},
+        };
+        ASSERT_EQ(got.size(), 5u) << "five entries";
+        for (size_t i = 0; i < 5; ++i) {
+            SCOPED_TRACE(want[i].target);
+            EXPECT_EQ(got[i].target, want[i].target) << "target";
+            EXPECT_EQ(got[i].version, want[i].version) << "version";
+            EXPECT_EQ(got[i].size, want[i].size) << "size";
+            EXPECT_EQ(got[i].time, want[i].time) << "time in the users' zone";
+            EXPECT_EQ(std::vector<bool>({got[i].reg, got[i].atFirst, got[i].run, got[i].runSilent}),
+                      std::vector<bool>({want[i].reg, want[i].atFirst, want[i].run, want[i].runSilent}))
+                << "REG, ATFIRST, RUN, RUNSILENT";
+        }
+        EXPECT_NE(list.list.find("\r\n"), std::string::npos) << "CR LF line ends";
+        ASSERT_EQ(list.warnings.size(), 1u) << "only the module without a version is warned about";
+        EXPECT_NE(list.warnings[0].find("tool.exe"), std::string::npos);
+    }
+}
+
+TEST(PublishList, RefusesWhatTheFormatCannotCarryAndWarnsAboutWhatItMisreads)
+{
+    struct Case {
+        std::string line;
+        const char* refusal;  // part of the refusal; null: none
+        const char* warning;  // part of the warning; null: none
+    };
+    const std::string longName = std::string(250, 'n') + ".dll";
+    const Case cases[] = {
+        {"a.dll = %System%\\a|b\\a.dll", "holds a \"|\"", nullptr},
+        {longName + " = %System%\\" + longName, "at most 259", nullptr},
+        {"a.dll = %System%\\b.dll", "name the release file the same", nullptr},
+        {"a.dll = #tmp\\a.dll", "comment", nullptr},
+        {"a.dll = %System%\\a.dll ; RUN RUNSILENT", "RUN and RUNSILENT together", nullptr},
+        {"a.dll = %System%\\a.dll ; REG UNREG", "REG and UNREG together", nullptr},
+        {"a.dll = %System%\\a.dll ; REGISTER", "unknown flag \"REGISTER\"", nullptr},
+        {"a.dll = %System%\\\xE2\x98\x83\\a.dll", "code page 949 cannot hold", nullptr},
+        {"a.dll = %App Path%\\RUNTIME\\a.dll", nullptr, "RUN flag from \"RUN\" in the path"},
+        {"a.dll = %App Path%\\run\\a.dll", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ReleaseDescription release;
+        std::string error;
+        ASSERT_TRUE(ParseDescription(c.line + "\n", &release, &error)) << error;
+        const std::vector<ReleaseFacts> facts(release.files.size(), ReleaseFacts{"data", kModified});
+        const ListResult list = BuildList(release, facts, "Asia/Seoul");
+        if (c.refusal) {
+            ASSERT_EQ(list.refusals.size(), 1u) << "refused";
+            EXPECT_NE(list.refusals[0].find(c.refusal), std::string::npos) << list.refusals[0];
+            EXPECT_NE(list.refusals[0].find("line 1"), std::string::npos) << "names the line";
+        } else {
+            EXPECT_TRUE(list.refusals.empty()) << list.refusals.front();
+        }
+        bool warned = false;
+        for (const std::string& w : list.warnings)
+            warned |= c.warning && w.find(c.warning) != std::string::npos;
+        EXPECT_EQ(warned, c.warning != nullptr) << "the warning";
+    }
+    ReleaseDescription twice;
+    std::string error;
+    ASSERT_TRUE(ParseDescription("a.dll = %System%\\a.dll\na.dll = %System%\\a.dll\n", &twice, &error));
+    const ListResult list = BuildList(twice, {{"x", kModified}, {"x", kModified}}, "Asia/Seoul");
+    ASSERT_EQ(list.refusals.size(), 1u);
+    EXPECT_NE(list.refusals[0].find("line 2"), std::string::npos) << "the second entry for one target: " << list.refusals[0];
+}
+
+TEST(PublishList, MalformedDescriptionsAreRefusedWithTheirLine)
+{
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    for (const Case c : {Case{"", "names no file"}, Case{"# only a comment\n", "names no file"},
+                         Case{"a.dll\n", "line 1: expected"}, Case{"\n\na.dll =\n", "line 3: a file and its target"},
+                         Case{" = %System%\\a.dll\n", "line 1: a file and its target"}}) {
+        ReleaseDescription release;
+        std::string error;
+        EXPECT_FALSE(ParseDescription(c.text, &release, &error)) << c.text;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(PeVersion, ReadsModulesAndRefusesWhatIsNotOne)
+{
+    struct Case {
+        std::string bytes;
+        const char* version;  // null: refused
+        const char* what;
+    };
+    const std::string good = Fixture("versioned_1_0_3_2.dll");
+    ASSERT_FALSE(good.empty()) << "the PE fixtures are built";
+    const Case cases[] = {
+        {good, "1.0.3.2", "a DLL"},
+        {Fixture("versioned_1_0_3_0.ocx"), "1.0.3.0", "an OCX"},
+        {Fixture("recorder.exe"), nullptr, "a program without resources"},
+        {Fixture("unversioned.dll"), nullptr, "a module without a version resource"},
+        {Fixture("fixed_info_missing.dll"), nullptr, "a version resource without its fixed part"},
+        {"hello", nullptr, "text"},
+        {"MZ", nullptr, "a bare MZ"},
+        {good.substr(0, 1024), nullptr, "a module cut short"},
+    };
+    for (const Case& c : cases) {
+        std::string version, error;
+        EXPECT_EQ(ReadPeFileVersion(c.bytes, &version, &error), c.version != nullptr) << c.what << ": " << error;
+        if (c.version) {
+            EXPECT_EQ(version, c.version) << c.what;
+        } else {
+            EXPECT_FALSE(error.empty()) << "says why: " << c.what;
+        }
+    }
+}
+
+// The command line, as the people who publish run it.
+int RunPublish(const std::string& arguments, std::string* out = nullptr)
+{
+    const std::string capture = ::testing::TempDir() + "publish-out.txt";
+    const int status = std::system((std::string(VEXA_PUBLISH) + " " + arguments + " >" + capture + " 2>&1").c_str());
+    if (out) {
+        std::ifstream in(capture);
+        std::ostringstream all;
+        all << in.rdbuf();
+        *out = all.str();
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(PublishCommand, ExitCodesAndMessages)
+{
+    const std::string dir = ::testing::TempDir() + "publish-cli";
+    std::system(("rm -rf " + dir + " && mkdir -p " + dir + "/release").c_str());
+    auto write = [](const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; };
+    write(dir + "/release/a.dll", Fixture("versioned_1_0_3_2.dll"));
+    write(dir + "/good.txt", "a.dll = %System%\\a.dll ; REG\n");
+    write(dir + "/missing.txt", "b.dll = %System%\\b.dll\n");
+    write(dir + "/refused.txt", "a.dll = %System%\\x|a.dll\n");
+    write(dir + "/broken.txt", "a.dll\n");
+    struct Case {
+        std::string arguments;
+        int code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--help", 0, "Exit codes"},
+        {"", 1, "a description and a release folder are needed"},
+        {"--bogus x y", 1, "unknown option"},
+        {dir + "/good.txt " + dir + "/release extra", 1, "one description"},
+        {dir + "/none.txt " + dir + "/release", 2, "cannot read"},
+        {dir + "/broken.txt " + dir + "/release", 2, "line 1"},
+        {dir + "/missing.txt " + dir + "/release", 3, "cannot read the release file"},
+        {dir + "/refused.txt " + dir + "/release", 4, "refused"},
+        {"--output " + dir + "/no/such/list.txt " + dir + "/good.txt " + dir + "/release", 5, "cannot write"},
+        {"--output " + dir + "/list.txt " + dir + "/good.txt " + dir + "/release", 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(RunPublish(c.arguments, &out), c.code) << c.arguments << "\n" << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.arguments << "\n" << out;
+    }
+    std::ifstream list(dir + "/list.txt", std::ios::binary);
+    std::ostringstream all;
+    all << list.rdbuf();
+    EXPECT_NE(all.str().find("%System%\\a.dll|1.0.3.2|"), std::string::npos) << "the written list: " << all.str();
+    EXPECT_EQ(std::ifstream(dir + "/list.txt.tmp").good(), false) << "no temporary left";
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// vexa-publish: writes the update list for a release folder. See --help.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "tools/publish/release.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: vexa-publish [--time-zone ZONE] [--output LIST] DESCRIPTION RELEASE-FOLDER\n"
+    "\n"
+    "Writes the update list that VexaUpdater reads, for the files of RELEASE-FOLDER, as\n"
+    "DESCRIPTION says where each one goes. Serve the list and the release folder's files\n"
+    "side by side: the control downloads each file as <data URL>/<file name>.\n"
+    "\n"
+    "DESCRIPTION (UTF-8) has one line per file, and may name the install folder:\n"
+    "    # comment\n"
+    "    install = %Program Files%\\VexaPay\n"
+    "    VexaSign.dll = %System%\\VexaSign.dll ; REG\n"
+    "    VexaPay.exe = %App Path%\\VexaPay.exe ; RUNSILENT\n"
+    "    readme.txt = %App Path%\\readme.txt ; ATFIRST\n"
+    "The file name of each target must be the release file's name. Flags: REG or UNREG\n"
+    "(register the installed file), ATFIRST (install only when missing), RUN or RUNSILENT\n"
+    "(start it, the latter with /silent), NOVERSION (compare by size and time even when\n"
+    "the file has a version resource). Macros: %Windows% %System% %Program Files%\n"
+    "%App Path% %AX Path%.\n"
+    "\n"
+    "Each entry gets the file's version (from its version resource), its size and its\n"
+    "modification time in the users' time zone (--time-zone, default Asia/Seoul). The list\n"
+    "is written in code page 949 with CR LF line ends (--output, default: standard output),\n"
+    "and every entry is read back with the control's own parsing rules before it is kept.\n"
+    "\n"
+    "Refused (nothing is written): a \"|\" in a path, a target over 259 bytes, a target whose\n"
+    "file name is not the release file's, a target starting with \"#\", a character that\n"
+    "code page 949 cannot hold, an unknown or contradictory flag, the same target twice.\n"
+    "Warned about (the list is written): \"RUN\" in capitals inside a path, which the control\n"
+    "reads as the run flag; a module without a version resource.\n"
+    "\n"
+    "Exit codes: 0 written (warnings go to standard error), 1 wrong usage, 2 the description\n"
+    "cannot be read or is malformed, 3 a release file is missing or unreadable, 4 an entry\n"
+    "was refused, 5 the list cannot be written.\n";
+
+bool ReadFile(const std::string& path, std::string* bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    *bytes = all.str();
+    return !in.bad();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string zone = "Asia/Seoul", output, description, folder;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kHelp;
+            return 0;
+        }
+        if ((arg == "--time-zone" || arg == "--output") && i + 1 < argc) {
+            (arg == "--output" ? output : zone) = argv[++i];
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::cerr << "vexa-publish: unknown option " << arg << " (see --help)\n";
+            return 1;
+        } else if (description.empty()) {
+            description = arg;
+        } else if (folder.empty()) {
+            folder = arg;
+        } else {
+            std::cerr << "vexa-publish: one description and one release folder (see --help)\n";
+            return 1;
+        }
+    }
+    if (description.empty() || folder.empty()) {
+        std::cerr << "vexa-publish: a description and a release folder are needed (see --help)\n";
+        return 1;
+    }
+
+    std::string text, error;
+    ReleaseDescription release;
+    if (!ReadFile(description, &text)) {
+        std::cerr << "vexa-publish: cannot read " << description << ": " << std::strerror(errno) << "\n";
+        return 2;
+    }
+    if (!ParseDescription(text, &release, &error)) {
+        std::cerr << "vexa-publish: " << description << ": " << error << "\n";
+        return 2;
+    }
+    std::vector<ReleaseFacts> facts;
+    for (const ReleaseFile& file : release.files) {
+        ReleaseFacts fact;
+        const std::string path = folder + "/" + file.source;
+        struct stat info = {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !ReadFile(path, &fact.bytes)) {
+            std::cerr << "vexa-publish: line " << file.line << ": cannot read the release file " << path << "\n";
+            return 3;
+        }
+        fact.modified = static_cast<long long>(info.st_mtime);
+        facts.push_back(fact);
+    }
+    const ListResult list = BuildList(release, facts, zone);
+    for (const std::string& warning : list.warnings)
+        std::cerr << "vexa-publish: warning: " << warning << "\n";
+    for (const std::string& refusal : list.refusals)
+        std::cerr << "vexa-publish: refused: " << refusal << "\n";
+    if (!list.refusals.empty())
+        return 4;
+    if (output.empty()) {
+        std::cout << list.list;
+        return std::cout.flush() ? 0 : 5;
+    }
+    const std::string temporary = output + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << list.list;
+        if (!out.flush()) {
+            std::cerr << "vexa-publish: cannot write " << temporary << "\n";
+            std::remove(temporary.c_str());
+            return 5;
+        }
+    }
+    if (std::rename(temporary.c_str(), output.c_str()) != 0) {
+        std::cerr << "vexa-publish: cannot write " << output << ": " << std::strerror(errno) << "\n";
+        std::remove(temporary.c_str());
+        return 5;
+    }
+    return 0;
+}
