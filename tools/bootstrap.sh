@@ -6,11 +6,12 @@ packages=(
   cmake ninja-build
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine64
-  xvfb xauth x11-apps imagemagick fonts-nanum
+  xvfb xauth x11-apps x11-utils imagemagick fonts-nanum
   googletest
   python3 openssl curl
   clang-14 libclang-rt-14-dev
   locales
+  nginx-light
 )
 
 missing=()

@@ -44,5 +44,9 @@ cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/n
 cmake --build build/host
 ctest --test-dir build/host --output-on-failure
 
+# The main job's whole path: nginx, the published release, three page runs (it checks its
+# own outcome and fails when a run does not do what it should).
+tools/demo.sh
+
 # The byte-level rules, fuzzed on the host for about a minute in all.
 tools/fuzz.sh

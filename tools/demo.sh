@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# The main job: a real update service on this machine, end to end, with no manual step.
+#   tools/demo.sh
+# Builds the control and the helper, registers the control in a Wine prefix of its own
+# (build/demo/wineprefix), serves a published sample release with nginx over HTTP and HTTPS
+# (an authority made for the demo, trusted in that prefix only), runs the payment page in
+# Wine's script host with the progress window on DISPLAY (or a private Xvfb), saves a
+# screenshot, prints what happened to each file, runs the page again (nothing to do), then
+# publishes a newer module and runs it once more (only that module is updated). Exits
+# non-zero when any of that does not happen as described. Stops everything it started.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+tools/bootstrap.sh
+
+# --- build ------------------------------------------------------------------------------
+cmake -S . -B build/x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
+# The sample payment modules are the test fixtures: modules with version resources, a
+# component that registers itself, a program that records how it was started.
+cmake --build build/x86_64 --target VexaUpdater VexaEx vexa_fixtures vexa_trust_authority
+cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/host --target vexa-publish
+
+demo=$root/build/demo
+prefix=$demo/wineprefix
+fixtures=$root/build/x86_64/tests/fixtures
+dos() { printf 'Z:%s' "${1//\//\\}"; }
+
+# --- a clean start, and a clean stop whatever happens ----------------------------------------
+[ -f "$demo/nginx.pid" ] && kill "$(cat "$demo/nginx.pid")" 2>/dev/null || true
+rm -rf "$demo/www" "$demo/release" "$demo/logs" "$demo/nginx" "$demo/screenshot.png"
+mkdir -p "$demo/www/update/files" "$demo/release" "$demo/logs" "$demo/nginx"
+# The users' zone: the list's times are written in it, and the demo's wineserver takes it.
+export TZ=Asia/Seoul
+WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+
+xvfb=""
+cleanup() {
+  [ -f "$demo/nginx.pid" ] && kill "$(cat "$demo/nginx.pid")" 2>/dev/null || true
+  rm -f "$demo/nginx.pid"
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$displayfile")"
+  rm -f "$displayfile"
+fi
+wine() { VEXA_TIMEOUT=${VEXA_TIMEOUT:-180} tools/wine-run.sh "$prefix" "$@"; }
+
+# --- the prefix: trust, registration, the helper ---------------------------------------------
+tests/support/make-test-ca.sh "$demo/ca"
+wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/ca/ca.der")"
+wine regsvr32.exe /s "$(dos "$root/build/x86_64/VexaUpdater.ocx")"
+cp "$root/build/x86_64/VexaEx.exe" "$prefix/drive_c/windows/system32/VexaEx.exe"
+install_dir="$prefix/drive_c/Program Files/VexaPay"
+rm -rf "$install_dir"
+
+# --- publishing -----------------------------------------------------------------------------
+publish() {
+  touch -d "2026-12-01 10:30:00 +0900" "$demo/release"/*
+  build/host/vexa-publish --time-zone Asia/Seoul --output "$demo/www/update/list.txt" \
+    tools/demo/release.txt "$demo/release"
+  cp -p "$demo/release"/* "$demo/www/update/files/"
+}
+cp "$fixtures/versioned_1_0_3_2.dll" "$demo/release/VexaSign.dll"
+cp "$fixtures/versioned_1_0_3_0.ocx" "$demo/release/VexaCert.ocx"
+cp "$fixtures/component_ok.dll" "$demo/release/VexaReg.dll"
+cp "$fixtures/recorder.exe" "$demo/release/VexaAgent.exe"
+python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 131 + i // 251) & 255 for i in range(1500000)))' \
+  > "$demo/release/VexaData.bin"
+printf 'VexaPay payment modules\r\n' > "$demo/release/readme.txt"
+publish
+
+# --- the web server ---------------------------------------------------------------------------
+read -r http https < <(python3 -c '
+import socket
+ports = []
+for _ in range(2):
+    s = socket.socket(); s.bind(("127.0.0.1", 0)); ports.append(s.getsockname()[1]); s.close()
+print(*ports)')
+cat > "$demo/nginx/nginx.conf" <<EOF
+worker_processes 1;
+pid $demo/nginx.pid;
+error_log $demo/logs/nginx-error.log;
+events { worker_connections 64; }
+http {
+    types { text/plain txt; application/octet-stream dll ocx exe bin; }
+    default_type application/octet-stream;
+    log_format demo '\$request_method \$uri \$status \$body_bytes_sent';
+    access_log $demo/logs/access.log demo;
+    client_body_temp_path $demo/nginx/body;
+    proxy_temp_path $demo/nginx/proxy;
+    fastcgi_temp_path $demo/nginx/fastcgi;
+    uwsgi_temp_path $demo/nginx/uwsgi;
+    scgi_temp_path $demo/nginx/scgi;
+    server {
+        listen 127.0.0.1:$http;
+        listen 127.0.0.1:$https ssl;
+        ssl_certificate $demo/ca/server.crt;
+        ssl_certificate_key $demo/ca/server.key;
+        root $demo/www;
+        # The control fetches the list over HTTPS with a POST: answer it as a GET.
+        error_page 405 =200 \$uri;
+        # Slow enough that the progress window can be seen.
+        location /update/files/ { limit_rate 600k; }
+    }
+}
+EOF
+nginx -c "$demo/nginx/nginx.conf" -p "$demo/nginx" -e "$demo/logs/nginx-error.log"
+for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$http/update/list.txt" && break; sleep 0.1; done
+curl -sf --cacert "$demo/ca/ca.crt" -X POST -o /dev/null "https://127.0.0.1:$https/update/list.txt" \
+  || { echo "demo: nginx does not answer the list over HTTPS" >&2; exit 1; }
+list_url="https://127.0.0.1:$https/update/list.txt"
+data_url="https://127.0.0.1:$https/update/files"
+echo "demo: serving $list_url (HTTP on $http)"
+
+# --- the page ---------------------------------------------------------------------------------
+names=(VexaSign.dll VexaCert.ocx VexaReg.dll VexaAgent.exe data/VexaData.bin readme.txt)
+fixture_log=$demo/logs/fixtures.log
+: > "$fixture_log"
+: > "$demo/logs/access.log"
+failed=0
+
+# Runs the page once; with "shot", saves a screenshot of the window while it downloads.
+run_page() {
+  local run=$1 shot=${2:-} log_start fixtures_start
+  log_start=$(wc -l < "$demo/logs/access.log")
+  fixtures_start=$(wc -l < "$fixture_log")
+  VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
+    "$list_url" "$data_url" > "$demo/logs/page-$run.txt" 2>&1 &
+  local page=$!
+  if [ -n "$shot" ]; then
+    for _ in $(seq 150); do
+      xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | grep -q 'Tarnix' && break
+      sleep 0.1
+    done
+    sleep 1
+    xwd -root -display "$DISPLAY" -silent | /usr/bin/convert xwd:- -trim +repage "$demo/screenshot.png" || true
+  fi
+  wait "$page" || true
+  if ! grep -q END-OK "$demo/logs/page-$run.txt"; then
+    echo "demo: the page did not run to its end:" >&2
+    cat "$demo/logs/page-$run.txt" >&2
+    failed=1
+  fi
+  echo
+  echo "Run $run: $(grep -m1 'DoUpdate returned' "$demo/logs/page-$run.txt" || echo 'no result')"
+  printf '  %-20s %-11s %-10s %-10s %-10s %-8s\n' File Decision Download Installed Registered Started
+  downloaded_now=()
+  for name in "${names[@]}"; do
+    local base=${name##*/} decision=current download=- installed=no registered=- started=-
+    local fetched
+    fetched=$(tail -n +"$((log_start + 1))" "$demo/logs/access.log" | awk -v u="/update/files/$base" '$2 == u && $3 == 200 { print $4 }' | tail -n1)
+    if [ -n "$fetched" ]; then
+      decision=update
+      download="$fetched B"
+      downloaded_now+=("$base")
+    fi
+    cmp -s "$install_dir/$name" "$demo/release/$base" && installed=yes
+    tail -n +"$((fixtures_start + 1))" "$fixture_log" | grep -q "^register $base" && registered=yes
+    tail -n +"$((fixtures_start + 1))" "$fixture_log" | grep -q "^run $base|" && started="yes$(tail -n +"$((fixtures_start + 1))" "$fixture_log" | grep -m1 "^run $base|" | sed 's/^[^|]*| *\(.*\)|$/ (\1)/')"
+    printf '  %-20s %-11s %-10s %-10s %-10s %-8s\n' "$name" "$decision" "$download" "$installed" "$registered" "$started"
+    [ "$installed" = yes ] || { echo "demo: $name is not installed as published" >&2; failed=1; }
+  done
+}
+
+expect_downloads() {
+  local want="$1" got="${downloaded_now[*]:-}"
+  if [ "$got" != "$want" ]; then
+    echo "demo: expected downloads [$want], saw [$got]" >&2
+    failed=1
+  fi
+}
+
+run_page 1 shot
+expect_downloads "VexaSign.dll VexaCert.ocx VexaReg.dll VexaAgent.exe VexaData.bin readme.txt"
+grep -q "^register VexaReg.dll" "$fixture_log" || { echo "demo: VexaReg.dll was not registered" >&2; failed=1; }
+grep -q "^run VexaAgent.exe|.* /silent|" "$fixture_log" || { echo "demo: VexaAgent.exe was not started silently" >&2; failed=1; }
+if [ -s "$demo/screenshot.png" ]; then
+  echo "  screenshot of the progress window: $demo/screenshot.png"
+else
+  echo "demo: no screenshot was taken" >&2
+  failed=1
+fi
+
+run_page 2
+expect_downloads ""
+
+cp "$fixtures/versioned_1_0_9_0.dll" "$demo/release/VexaSign.dll"
+publish
+echo
+echo "Published VexaSign.dll 1.0.9.0:"
+grep -a 'VexaSign' "$demo/www/update/list.txt" | sed 's/^/  /'
+run_page 3
+expect_downloads "VexaSign.dll"
+
+echo
+if [ $failed -ne 0 ]; then
+  echo "demo: FAILED (logs in $demo/logs)"
+  exit 1
+fi
+echo "demo: every run did what it should (logs in $demo/logs)"

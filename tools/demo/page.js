@@ -1,0 +1,8 @@
+// The payment page's script, as Wine's script host runs it:
+//   cscript //nologo page.js LIST-URL DATA-URL
+var updater = new ActiveXObject("VEXAUPDATER.VexaUpdaterCtrl.1");
+updater.SetTitle("Tarnix \uC804\uC790\uACB0\uC81C");  // Tarnix 전자결제
+updater.SetListFileURL(WScript.Arguments(0));
+updater.SetDataFileURL(WScript.Arguments(1));
+WScript.Echo("DoUpdate returned " + updater.DoUpdate());
+WScript.Echo("END-OK");
