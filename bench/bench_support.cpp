@@ -25,6 +25,21 @@ bool Verdict(const char* what, bool met)
     return met;
 }
 
+bool TableRow(const char* figure, const std::string& value, const std::string& baseline, double ratio,
+              const char* target, bool met)
+{
+    std::printf("@row|%s|%s|%s|%.2f|%s|%s\n", figure, value.c_str(), baseline.c_str(), ratio, target,
+                met ? "met" : "MISSED");
+    return met;
+}
+
+std::string Text(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
 // curl runs as a Unix program started through Wine.
 double CurlSpeed(const std::string& url, const std::string& saveTo, const std::string& outputFile)
 {
