@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "framework/sha256_hash.h"
 #include "tests/support/test_server.h"
 #include "ui/progress_dialog.h"
 
@@ -135,6 +136,40 @@ int main()
     std::printf("  curl saving to a file              %8.1f MiB/s  (%.3f s)\n", MiB(curl), size / curl);
     std::printf("  transfer / curl: %.2f\n", size / best / curl);
     allMet &= Verdict("the transfer at least 0.9 of curl's throughput", size / best >= 0.9 * curl);
+
+    // The same transfer with the list's SHA-256 word: the digest computed as the bytes arrive.
+    std::string digest;
+    {
+        Sha256Hash hash;
+        HANDLE file = CreateFileA((root + "\\big.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        std::vector<char> block(1 << 20);
+        DWORD got = 0;
+        while (file != INVALID_HANDLE_VALUE && ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got)
+            hash.Add(block.data(), got);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        digest = hash.HexDigest();
+    }
+    double bestOff = 1e9, bestOn = 1e9;
+    for (int r = 0; r < 3; ++r) {
+        for (const bool on : {false, true}) {
+            job.m_expectedSha256 = on ? digest.c_str() : "";
+            const double start = Seconds();
+            const BOOL done = job.DownloadFile(server.HttpUrl("/bare-probe/big.bin").c_str(), staged.c_str());
+            const double elapsed = Seconds() - start;
+            if (!done) {
+                std::printf("  the download %s the digest failed (%d)\n", on ? "with" : "without", job.m_lastErrorCode);
+                return 2;
+            }
+            (on ? bestOn : bestOff) = std::min(on ? bestOn : bestOff, elapsed);
+        }
+    }
+    job.m_expectedSha256.Empty();
+    std::printf("  the transfer, digest off / on      %8.1f / %.1f MiB/s\n", MiB(size / bestOff), MiB(size / bestOn));
+    allMet &= Verdict("the digest costs under 10 % of the transfer", bestOn < 1.1 * bestOff);
+    TableRow("256 MiB download, SHA-256 digest on", Text("%.0f MiB/s", MiB(size / bestOn)),
+             Text("digest off %.0f MiB/s", MiB(size / bestOff)), bestOn / bestOff, "time <= 1.1", bestOn < 1.1 * bestOff);
     TableRow("256 MiB download, transfer", Text("%.0f MiB/s", MiB(size / best)), Text("curl %.0f MiB/s", MiB(curl)),
              size / best / curl, ">= 0.9", size / best >= 0.9 * curl);
     return allMet ? 0 : 1;

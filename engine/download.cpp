@@ -5,6 +5,7 @@
 #include "framework/handles.h"
 #include "framework/internet.h"
 #include "framework/mbcs.h"
+#include "framework/sha256_hash.h"
 #include "framework/system_text.h"
 #include "ui/progress_dialog.h"
 
@@ -18,6 +19,8 @@ constexpr UINT kChunkSize = 256 * 1024;
 constexpr size_t kMaxFolderPath = MAX_PATH - 1;
 
 const char* const kDownloadException = "파일을 다운받는중에 예외가 발생했습니다.";
+// A file whose bytes are not those the list's digest names (error 47).
+const char* const kDigestFailed = "다운받은 파일이 손상되었거나 변조되었습니다.";
 
 // Ends a transfer that is not an internet failure; the code recorded before it stays.
 struct DownloadAbort {};
@@ -104,7 +107,10 @@ BOOL UpdateProgressDialog::DownloadFiles()
         if (item.m_nUpdateState != kUpdateFile && item.m_nUpdateState != kInstalledNewer)
             return;
         Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, base + step * (m_downloadDone + 1));
-        if (DownloadFile(item.m_strDownloadURL, item.m_strStagePath)) {
+        m_expectedSha256 = item.m_strSha256;
+        const BOOL downloaded = DownloadFile(item.m_strDownloadURL, item.m_strStagePath);
+        m_expectedSha256.Empty();
+        if (downloaded) {
             ++m_downloadDone;
             stored.m_nResult = kResultInstalled;
         } else {
@@ -130,6 +136,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
         return FALSE;
 
     unsigned long long total = 0;
+    std::string digest;
     try {
         HttpTarget target;
         if (!ParseHttpTarget(url, &target)) {
@@ -161,12 +168,26 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
             throw DownloadAbort();
         }
         const std::unique_ptr<char[]> chunk(new char[kChunkSize]);
+        // The published digest, computed over the bytes as they arrive.
+        std::unique_ptr<Sha256Hash> hash;
+        if (!m_expectedSha256.IsEmpty()) {
+            hash = std::make_unique<Sha256Hash>();
+            if (!hash->IsOpen()) {
+                m_lastErrorCode = 47;
+                m_lastErrorText = kDigestFailed;
+                throw DownloadAbort();
+            }
+        }
         while (const UINT read = file->Read(chunk.get(), kChunkSize)) {
             DWORD written = 0;
             if (!WriteFile(local.Get(), chunk.get(), read, &written, nullptr) || written != read)
                 throw DownloadAbort();
+            if (hash && !hash->Add(chunk.get(), read))
+                throw DownloadAbort();
             total += read;
         }
+        if (hash)
+            digest = hash->HexDigest();
         local.Close();
         file->Close();
         request.connection->Close();
@@ -186,6 +207,13 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
     }
     if (total != expected) {
         DeleteFileA(localPath);
+        return FALSE;
+    }
+    if (!m_expectedSha256.IsEmpty() && digest != m_expectedSha256.Str()) {
+        // Never installed: the staged copy goes, the installed file stays as it was.
+        DeleteFileA(localPath);
+        m_lastErrorCode = 47;
+        m_lastErrorText = kDigestFailed;
         return FALSE;
     }
     return TRUE;

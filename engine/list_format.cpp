@@ -141,7 +141,35 @@ EntryFields SplitEntryLine(std::string_view line, const LeadByteTable& table)
     fields.atFirst = Contains(line, "|ATFIRST", table);
     fields.runSilent = Contains(line, "RUNSILENT", table);
     fields.run = !fields.runSilent && Contains(line, "RUN", table);
+    fields.sha256 = Sha256Word(line, table);
     return fields;
+}
+
+std::string Sha256Word(std::string_view line, const LeadByteTable& table)
+{
+    constexpr std::string_view word = "|SHA256=";
+    const size_t at = MbFind(line, word, 0, table);
+    if (at == kNotFound)
+        return std::string();
+    const size_t start = at + word.size();
+    if (line.size() - start < 64)
+        return std::string();
+    std::string digest;
+    for (size_t i = start; i < start + 64; ++i) {
+        const char c = line[i];
+        if (c >= '0' && c <= '9')
+            digest += c;
+        else if (c >= 'a' && c <= 'f')
+            digest += c;
+        else if (c >= 'A' && c <= 'F')
+            digest += static_cast<char>(c - 'A' + 'a');
+        else
+            return std::string();
+    }
+    const size_t end = start + 64;
+    if (end < line.size() && line[end] != '|' && line[end] != ' ' && line[end] != '\t')
+        return std::string();
+    return digest;
 }
 
 void SplitTargetPath(std::string_view path, std::string* folder, std::string* name,

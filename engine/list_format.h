@@ -47,7 +47,14 @@ struct EntryFields {
     bool atFirst = false;
     bool run = false;
     bool runSilent = false;
+    // The digest a "|SHA256=" word gives, as 64 lower-case hex digits; empty without a
+    // well-formed one.
+    std::string sha256;
 };
+
+// The value of the first "|SHA256=" word: exactly 64 hex digits, ended by the line, a '|'
+// or a blank; lower-cased. Empty when the word is absent or malformed.
+std::string Sha256Word(std::string_view line, const LeadByteTable& table = LeadByteTable::Ansi());
 
 EntryFields SplitEntryLine(std::string_view line,
                            const LeadByteTable& table = LeadByteTable::Ansi());

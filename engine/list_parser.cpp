@@ -71,6 +71,7 @@ BOOL UpdateProgressDialog::ParseUpdateEntry(CString line)
     item.m_bAtFirst = fields.atFirst;
     item.m_bRun = fields.run;
     item.m_bRunSilent = fields.runSilent;
+    item.m_strSha256 = std::move(fields.sha256);
     item.m_strTargetDir = std::move(folder);
     // Built as text is printed: each part up to its first NUL byte.
     const std::string_view fileName(name.c_str());

@@ -48,6 +48,8 @@ public:
     CString m_strStagePath;
     CString m_strTargetPath;
     CString m_strErrorText;
+    // The published SHA-256 of the file (64 lower-case hex digits), or empty.
+    CString m_strSha256;
 };
 
 // Owns the records it points to: whatever is still in it when it goes away is deleted.

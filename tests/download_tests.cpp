@@ -209,6 +209,44 @@ TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
 
 // A whole run up to the installation: the list, the check, counting, staging and the
 // downloads, with the percents the window is sent.
+// Digests from the published test vectors (FIPS 180-2): "abc" and a million "a".
+const char* const kSha256Abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const char* const kSha256MillionA = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
+
+TEST_F(Download, APublishedDigestKeepsOnlyTheBytesItNames)
+{
+    ASSERT_TRUE(server->PutFile("files/abc.dll", "abc"));
+    ASSERT_TRUE(server->PutFile("files/many.bin", std::string(1000000, 'a')));
+    struct Case {
+        std::string path;
+        std::string digest;  // what the entry publishes; empty: no word
+        bool kept;
+        int code;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"/files/abc.dll", kSha256Abc, true, 0, "the digest matches"},
+        {"/files/many.bin", kSha256MillionA, true, 0, "a match over four reads"},
+        {"/files/abc.dll", "", true, 0, "no digest: kept as before"},
+        {"/tamper/files/many.bin", kSha256MillionA, false, 47, "bytes changed on the way: refused"},
+        {"/files/abc.dll", kSha256MillionA, false, 47, "a digest of other bytes: refused"},
+        {"/tamper/files/many.bin", "", true, 0, "without a digest, changed bytes go unnoticed, as before"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA(Local("staged").c_str());
+        job.m_expectedSha256 = c.digest.c_str();
+        job.m_lastErrorCode = 0;
+        EXPECT_EQ(Fetch(server->HttpUrl(c.path), "staged") != FALSE, c.kept) << "the download's result";
+        EXPECT_EQ(FileExists(Local("staged")), c.kept) << "a refused file is not left staged";
+        EXPECT_EQ(job.m_lastErrorCode, c.code) << "the error";
+        if (c.code == 47) {
+            EXPECT_EQ(job.m_lastErrorText.Str(), "다운받은 파일이 손상되었거나 변조되었습니다.") << "its text";
+        }
+    }
+    job.m_expectedSha256.Empty();
+}
+
 class DownloadRun : public Download {
 protected:
     // Each run serves its files from a folder of its own, under names of its own: the

@@ -574,6 +574,27 @@ TEST_F(InstallRun, FromTheListToInstalledFilesThenNothingToDo)
     EXPECT_FALSE(requests.empty()) << "the list was fetched";
 }
 
+TEST_F(InstallRun, AFileThatIsNotThePublishedOneIsNeverInstalled)
+{
+    // "abc" and its digest from the published test vectors; the other entry publishes a
+    // digest of other bytes, as a tampered download would give.
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    ASSERT_TRUE(WriteFileBytes(Target("kept.dll"), "the installed copy"));
+    RecordedRun run = Run({{"good.dll", "abc", "", "|SHA256=" + abc},
+                           {"kept.dll", "abd", "", "|SHA256=" + abc},
+                           {"plain.dll", "abd", "", ""},
+                           {"odd.dll", "abd", "", "|SHA256=" + abc.substr(1)}});
+    EXPECT_EQ(run.endCode, IDOK);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(Item(0).m_nResult, kResultInstalled) << "the matching file is installed";
+    EXPECT_EQ(Content(Target("good.dll")), "abc");
+    EXPECT_EQ(Item(1).m_nResult, kResultDownloadFailed) << "the other one fails its download (result 3)";
+    EXPECT_EQ(Content(Target("kept.dll")), "the installed copy") << "and the installed file stays as it was";
+    EXPECT_EQ(Item(2).m_nResult, kResultInstalled) << "an entry without the word: as before";
+    EXPECT_EQ(Item(3).m_nResult, kResultInstalled) << "a malformed word is not a digest: as before";
+    EXPECT_TRUE(boxes.empty()) << "nothing asked";
+}
+
 TEST_F(InstallRun, QuestionsAboutNewerAndReadOnlyFilesInListOrder)
 {
     const std::string older = FixtureBytes("versioned_1_0_3_2.dll");

@@ -329,3 +329,33 @@ TEST(PathMacros, MachineFolders)
 }
 
 }  // namespace
+
+TEST(ListFormat, TheSha256WordIsSixtyFourHexDigitsAfterTheFields)
+{
+    const std::string hex = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::string upper = hex;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    struct Case {
+        std::string line;
+        std::string digest;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"a.dll|1.0|3|20261201103000 SHA256=" + hex, "", "without its '|' it is no word"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + hex, hex, "the word after the fourth field"},
+        {"a.dll|1.0|3|20261201103000|REG|SHA256=" + hex, hex, "after another flag word"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + hex + "|RUN", hex, "before another flag word"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + upper, hex, "upper case is read as lower case"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + hex.substr(1), "", "63 digits"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + hex + "0", "", "65 digits"},
+        {"a.dll|1.0|3|20261201103000|SHA256=" + hex.substr(0, 63) + "g", "", "a letter beyond f"},
+        {"a.dll|1.0|3|20261201103000", "", "no word"},
+    };
+    for (const Case& c : cases) {
+        const EntryFields fields = SplitEntryLine(c.line);
+        EXPECT_EQ(fields.sha256, c.digest) << c.what;
+        EXPECT_FALSE(fields.run && c.line.find("RUN") == std::string::npos) << "the word sets no other flag: " << c.what;
+        EXPECT_FALSE(fields.registerFlag && c.line.find("REG") == std::string::npos) << c.what;
+    }
+}

@@ -185,6 +185,46 @@ TEST(PublishList, MalformedDescriptionsAreRefusedWithTheirLine)
     }
 }
 
+TEST(PublishList, EveryEntryCarriesItsFilesDigestUnlessAskedNotTo)
+{
+    struct Vector {
+        std::string bytes;
+        const char* digest;
+    };
+    // The published test vectors (FIPS 180-2), and lengths around the padding's edges.
+    const Vector vectors[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    ReleaseDescription release;
+    std::string error;
+    ASSERT_TRUE(ParseDescription("e.txt = %App Path%\\e.txt\nabc.txt = %App Path%\\abc.txt ; RUN\n"
+                                 "n.txt = %App Path%\\n.txt\nm.txt = %App Path%\\m.txt ; REG\n",
+                                 &release, &error));
+    std::vector<ReleaseFacts> facts;
+    for (const Vector& v : vectors)
+        facts.push_back({v.bytes, kModified});
+    for (bool digests : {true, false}) {
+        const ListResult list = BuildList(release, facts, "Asia/Seoul", digests);
+        ASSERT_TRUE(list.refusals.empty()) << list.refusals.front();
+        ListLineReader reader(list.list, Cp949());
+        ListSection section;
+        std::string_view line;
+        size_t i = 0;
+        while (reader.Next(&section, &line) && i < 4) {
+            const EntryFields f = SplitEntryLine(line, Cp949());
+            EXPECT_EQ(f.sha256, digests ? vectors[i].digest : "") << "entry " << i << (digests ? "" : " without digests");
+            EXPECT_EQ(f.run, i == 1) << "the word sets no flag of its own: entry " << i;
+            EXPECT_EQ(f.registerFlag, i == 3) << "entry " << i;
+            ++i;
+        }
+        EXPECT_EQ(i, 4u);
+    }
+}
+
 TEST(PeVersion, ReadsModulesAndRefusesWhatIsNotOne)
 {
     struct Case {
@@ -246,6 +286,7 @@ TEST(PublishCommand, ExitCodesAndMessages)
     };
     const Case cases[] = {
         {"--help", 0, "Exit codes"},
+        {"--help", 0, "--no-sha256"},
         {"", 1, "a description and a release folder are needed"},
         {"--bogus x y", 1, "unknown option"},
         {dir + "/good.txt " + dir + "/release extra", 1, "one description"},

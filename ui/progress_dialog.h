@@ -64,6 +64,9 @@ public:
     // (empty: the module this code is in), and whether a run may hand over at all.
     CString m_controlModulePath;
     BOOL m_mayHandOver = TRUE;
+    // The digest the file being downloaded must have (from its entry's SHA256 word), or
+    // empty: DownloadFiles sets it around each DownloadFile.
+    CString m_expectedSha256;
     // What the run left, tallied when it finished, before the items were released.
     int m_filesToUpdate = 0;
     int m_filesInstalled = 0;

@@ -21,6 +21,7 @@ Paths:
   /short/<file>                announces size + 100, sends the file, closes
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
   /slow/<bytes-per-s>/<file>   like /<file>, sent at about that rate
+  /tamper/<file>               like /<file>, of the same length, with its middle byte changed
   /_stop                       answers, then the server exits (not logged)
 
 Log record per request (one line each, flushed before the response goes out):
@@ -261,6 +262,8 @@ class Handler(socketserver.BaseRequestHandler):
                 return (status, mode, full, int(segments[2]))
             if path.startswith("/short/"):
                 return self.file_plan(path[len("/short/"):], "short")
+            if path.startswith("/tamper/"):
+                return self.file_plan(path[len("/tamper/"):], "tamper")
             if path.startswith("/long/"):
                 return self.file_plan(path[len("/long/"):], "long")
             if path.startswith("/slow/") and len(segments) >= 4:
@@ -350,6 +353,15 @@ class Handler(socketserver.BaseRequestHandler):
             if method != "HEAD":
                 self.send_file(full, size)
             return False
+        if mode == "tamper":
+            with open(full, "rb") as f:
+                body = bytearray(f.read())
+            if body:
+                body[len(body) // 2] ^= 0x5A
+            self.head(200, kind + [("Content-Length", str(size))], not keep_alive)
+            if method != "HEAD":
+                self.send(bytes(body))
+            return keep_alive
         if mode == "long":
             self.head(200, kind + [("Content-Length", str(size - min(100, size)))], True)
             if method != "HEAD":

@@ -13,7 +13,7 @@
 namespace {
 
 const char kHelp[] =
-    "usage: vexa-publish [--time-zone ZONE] [--output LIST] DESCRIPTION RELEASE-FOLDER\n"
+    "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256] DESCRIPTION RELEASE-FOLDER\n"
     "\n"
     "Writes the update list that VexaUpdater reads, for the files of RELEASE-FOLDER, as\n"
     "DESCRIPTION says where each one goes. Serve the list and the release folder's files\n"
@@ -31,8 +31,10 @@ const char kHelp[] =
     "the file has a version resource). Macros: %Windows% %System% %Program Files%\n"
     "%App Path% %AX Path%.\n"
     "\n"
-    "Each entry gets the file's version (from its version resource), its size and its\n"
-    "modification time in the users' time zone (--time-zone, default Asia/Seoul). The list\n"
+    "Each entry gets the file's version (from its version resource), its size, its\n"
+    "modification time in the users' time zone (--time-zone, default Asia/Seoul) and the\n"
+    "word SHA256= with the file's digest, which the control checks after each download\n"
+    "(--no-sha256 leaves it out; older controls ignore it). The list\n"
     "is written in code page 949 with CR LF line ends (--output, default: standard output),\n"
     "and every entry is read back with the control's own parsing rules before it is kept.\n"
     "\n"
@@ -62,13 +64,16 @@ bool ReadFile(const std::string& path, std::string* bytes)
 int main(int argc, char** argv)
 {
     std::string zone = "Asia/Seoul", output, description, folder;
+    bool digests = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::cout << kHelp;
             return 0;
         }
-        if ((arg == "--time-zone" || arg == "--output") && i + 1 < argc) {
+        if (arg == "--no-sha256") {
+            digests = false;
+        } else if ((arg == "--time-zone" || arg == "--output") && i + 1 < argc) {
             (arg == "--output" ? output : zone) = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
             std::cerr << "vexa-publish: unknown option " << arg << " (see --help)\n";
@@ -109,7 +114,7 @@ int main(int argc, char** argv)
         fact.modified = static_cast<long long>(info.st_mtime);
         facts.push_back(fact);
     }
-    const ListResult list = BuildList(release, facts, zone);
+    const ListResult list = BuildList(release, facts, zone, digests);
     for (const std::string& warning : list.warnings)
         std::cerr << "vexa-publish: warning: " << warning << "\n";
     for (const std::string& refusal : list.refusals)

@@ -9,6 +9,7 @@
 
 #include "engine/list_format.h"
 #include "tools/publish/pe_version.h"
+#include "tools/publish/sha256.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ bool ParseDescription(const std::string& text, ReleaseDescription* out, std::str
 }
 
 ListResult BuildList(const ReleaseDescription& description, const std::vector<ReleaseFacts>& facts,
-                     const std::string& zone)
+                     const std::string& zone, bool digests)
 {
     ListResult result;
     std::string install;
@@ -193,12 +194,15 @@ ListResult BuildList(const ReleaseDescription& description, const std::vector<Re
         for (const char* flag : {"REG", "UNREG", "ATFIRST", "RUN", "RUNSILENT"})
             if (Has(file.flags, flag))
                 line += std::string("|") + flag;
+        const std::string digest = digests ? Sha256Hex(fact.bytes) : std::string();
+        if (digests)
+            line += "|SHA256=" + digest;
 
         // The entry read back as the control reads it.
         const EntryFields read = SplitEntryLine(line, Cp949());
         if (read.targetPath != target || read.version != version ||
             read.fileSize != static_cast<int>(fact.bytes.size()) ||
-            read.fileTime != NormalizeFileTimeField(time, Cp949()))
+            read.fileTime != NormalizeFileTimeField(time, Cp949()) || read.sha256 != digest)
             refuse("the entry does not read back as written: " + line);
         const bool wantRun = Has(file.flags, "RUN"), wantSilent = Has(file.flags, "RUNSILENT");
         if (read.run != wantRun || read.runSilent != wantSilent)

@@ -33,9 +33,10 @@ struct ListResult {
 };
 
 // Builds the list. zone is a TZ name such as "Asia/Seoul": the users' local time, in which
-// the list's times are written.
+// the list's times are written. With digests, every entry carries "|SHA256=" and the
+// digest of its file, which a control that knows the word checks after the download.
 ListResult BuildList(const ReleaseDescription& description, const std::vector<ReleaseFacts>& facts,
-                     const std::string& zone);
+                     const std::string& zone, bool digests = true);
 
 // UTF-8 to code page 949; false when a character has no code page 949 form.
 bool ToCp949(const std::string& utf8, std::string* cp949);
