@@ -6,6 +6,8 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
+#include "control/site_lock.h"
+#include "control/trusted_sites.h"
 #include "framework/handles.h"
 #include "res/resource.h"
 
@@ -74,10 +76,75 @@ void CVexaUpdaterCtrl::SetDataFileURL(const CString& szDataFileURL)
     m_progressDialog.m_dataUrl = DataUrlForDialog(szDataFileURL.Str());
 }
 
+STDMETHODIMP CVexaUpdaterCtrl::QueryInterface(REFIID riid, void** out)
+{
+    if (out && IsEqualIID(riid, IID_IObjectSafety) && !TrustedSites().empty()) {
+        *out = static_cast<IObjectSafety*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return COleControl::QueryInterface(riid, out);
+}
+
+std::string CVexaUpdaterCtrl::PageUrl() const
+{
+    IOleClientSite* site = ClientSite();
+    IMoniker* moniker = nullptr;
+    if (!site || FAILED(site->GetMoniker(OLEGETMONIKER_TEMPFORUSER, OLEWHICHMK_CONTAINER, &moniker)) || !moniker)
+        return std::string();
+    std::string url;
+    IBindCtx* context = nullptr;
+    LPOLESTR name = nullptr;
+    if (SUCCEEDED(CreateBindCtx(0, &context)) && SUCCEEDED(moniker->GetDisplayName(context, nullptr, &name)) && name) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+        if (bytes > 1) {
+            url.resize(static_cast<size_t>(bytes - 1));
+            WideCharToMultiByte(CP_UTF8, 0, name, -1, &url[0], bytes, nullptr, nullptr);
+        }
+        CoTaskMemFree(name);
+    }
+    if (context)
+        context->Release();
+    moniker->Release();
+    return url;
+}
+
+bool CVexaUpdaterCtrl::PageIsTrusted() const
+{
+    const std::string page = PageUrl();
+    return !page.empty() && SiteIsTrusted(page, TrustedSites());
+}
+
+STDMETHODIMP CVexaUpdaterCtrl::GetInterfaceSafetyOptions(REFIID, DWORD* supported, DWORD* enabled)
+{
+    if (!supported || !enabled)
+        return E_POINTER;
+    // Safe for scripting and for initialisation only on a page of a trusted site.
+    const DWORD safe = PageIsTrusted() ? INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA : 0;
+    *supported = safe;
+    *enabled = safe;
+    return S_OK;
+}
+
+STDMETHODIMP CVexaUpdaterCtrl::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWORD enabled)
+{
+    if ((mask & enabled) == 0)
+        return S_OK;
+    return PageIsTrusted() ? S_OK : E_FAIL;
+}
+
 short CVexaUpdaterCtrl::DoUpdate()
 {
     if (m_listFileUrl.IsEmpty() || m_dataFileUrl.IsEmpty())
         return -1;
+    // A locked control runs only for its own sites: the list, the files and a known page.
+    const std::vector<std::string>& sites = TrustedSites();
+    if (!sites.empty()) {
+        const std::string page = PageUrl();
+        if (!SiteIsTrusted(m_listFileUrl.Str(), sites) || !SiteIsTrusted(m_dataFileUrl.Str(), sites) ||
+            (!page.empty() && !SiteIsTrusted(page, sites)))
+            return -1;
+    }
     const INT_PTR end = m_progressDialog.DoModal();
     // A dialog that could not be created ran no run: an earlier run's hand-over flag
     // must not start the helper again.

@@ -5,6 +5,10 @@
 
 #include "framework/narrow_string.h"
 #include "framework/ole_control.h"
+
+#include <objsafe.h>
+
+#include <string>
 #include "ui/progress_dialog.h"
 
 // Used only to pass the texts to the helper program.
@@ -19,10 +23,18 @@ private:
     CString m_result;
 };
 
-class CVexaUpdaterCtrl : public COleControl {
+// With a site list built in, the control also answers IObjectSafety, and only for pages of
+// those sites; without one it is exactly the unlocked control.
+class CVexaUpdaterCtrl : public COleControl, public IObjectSafety {
 public:
     CVexaUpdaterCtrl();
     ~CVexaUpdaterCtrl() override;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return COleControl::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return COleControl::Release(); }
+    STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
 
     // The class table's create function: a new control at reference count 1.
     static IUnknown* Create();
@@ -39,6 +51,10 @@ public:
 
 private:
     void LaunchHelper();
+    // The hosting page's URL as the client site names it; empty when it does not.
+    std::string PageUrl() const;
+    // Locked: the page is known and on a trusted site.
+    bool PageIsTrusted() const;
 };
 
 // The title SetTitle stores for an empty text.

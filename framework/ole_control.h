@@ -154,6 +154,7 @@ public:
 protected:
     // The window a modal run should be owned by: the container's, when it says.
     HWND ContainerWindow() const;
+    IOleClientSite* ClientSite() const { return m_site; }
 
 private:
     HRESULT LoadTypeInfo(const GUID& guid, LCID lcid, ITypeInfo** info);

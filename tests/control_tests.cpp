@@ -7,6 +7,8 @@
 #include <comcat.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <objsafe.h>
+#include <urlmon.h>
 #include <shlwapi.h>
 
 #include <atomic>
@@ -15,6 +17,7 @@
 
 #include "control/control_text.h"
 #include "control/registration.h"
+#include "control/site_lock.h"
 #include "helper/helper_run.h"
 #include "tests/support/server_suite.h"
 #include "tests/support/test_files.h"
@@ -382,6 +385,13 @@ std::wstring Wide(const char* text)
     return wide;
 }
 
+std::string Narrow(const wchar_t* text)
+{
+    char narrow[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof(narrow), nullptr, nullptr);
+    return narrow;
+}
+
 std::wstring Take(BSTR text)
 {
     std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
@@ -534,7 +544,7 @@ TEST(Resources, StringsBitmapPageAndTypeLibraryAreKorean)
 // A client site that is also an in-place site over a window of the test's own.
 class TestSite : public IOleClientSite, public IOleInPlaceSite {
 public:
-    explicit TestSite(HWND window) : m_window(window) {}
+    explicit TestSite(HWND window, const wchar_t* page = nullptr) : m_window(window), m_page(page ? page : L"") {}
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
     {
         *out = nullptr;
@@ -550,7 +560,14 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
     STDMETHODIMP SaveObject() override { return S_OK; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override { *m = nullptr; return E_NOTIMPL; }
+    // The page's URL, the way a browser's site names it.
+    STDMETHODIMP GetMoniker(DWORD, DWORD which, IMoniker** m) override
+    {
+        *m = nullptr;
+        if (m_page.empty() || which != OLEWHICHMK_CONTAINER)
+            return E_NOTIMPL;
+        return CreateURLMoniker(nullptr, m_page.c_str(), m);
+    }
     STDMETHODIMP GetContainer(IOleContainer** c) override { *c = nullptr; return E_NOINTERFACE; }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
@@ -577,6 +594,7 @@ public:
 
 private:
     HWND m_window;
+    std::wstring m_page;
 };
 
 // A property bag that keeps what is written to it.
@@ -1132,6 +1150,151 @@ TEST_F(ScriptPages, JScriptAndVBScriptPagesRunARealUpdate)
         EXPECT_NE(run.output.find("END-OK"), std::string::npos) << "the page ran to its end: " << run.output;
         EXPECT_EQ(Installed("module.dll"), bytes) << "the page's update installed the file";
     }
+}
+
+
+// --- the site lock -----------------------------------------------------------------------------
+
+TEST(SiteLock, MatchingRules)
+{
+    const std::vector<std::string> sites = {"example.com", "*.pay.example", "https://secure.example"};
+    struct Case {
+        const char* url;
+        bool trusted;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"http://example.com/list.txt", true, "the host itself"},
+        {"https://www.example.com/list.txt", true, "a sub-domain"},
+        {"HTTP://WWW.EXAMPLE.COM/x", true, "case does not matter"},
+        {"http://example.com:8080/x", true, "a port"},
+        {"http://example.com.evil.net/x", false, "a longer host that only starts with it"},
+        {"http://badexample.com/x", false, "a longer host that ends in it"},
+        {"http://example.com@evil.net/x", false, "a user name hiding the real host"},
+        {"http://evil.net@example.com/x", false, "any user name"},
+        {"http://example.com./x", false, "a trailing dot"},
+        {"http://%65xample.com/x", false, "a percent-escape"},
+        {"http://example.com\\@evil.net/x", false, "a backslash in the host part: parsers read it differently"},
+        {"http://example.com\\x", false, "any backslash there"},
+        {"http://example.com:80x/x", false, "a port that is not a number"},
+        {"ftp://example.com/x", false, "another scheme"},
+        {"example.com/x", false, "no scheme"},
+        {"http:///x", false, "no host"},
+        {"https://pay.example/x", false, "*. matches sub-domains only"},
+        {"https://shop.pay.example/x", true, "a sub-domain of *.pay.example"},
+        {"http://secure.example/x", false, "https:// requires https"},
+        {"https://secure.example/x", true, "over https"},
+        {"https://a.secure.example/x", true, "and its sub-domains over https"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SiteIsTrusted(c.url, sites), c.trusted) << c.what << ": " << c.url;
+    EXPECT_FALSE(SiteIsTrusted("http://example.com/", {})) << "an empty list trusts nothing";
+}
+
+// The control of a module built locked to 127.0.0.1 and to https pages of pay.example,
+// made through the module's own class factory.
+class LockedControl : public Container {
+protected:
+    void SetUp() override
+    {
+        Container::SetUp();
+        if (HasFatalFailure())
+            return;
+        locked = LoadLibraryA((BuildFolder() + "\\VexaUpdaterLocked.ocx").c_str());
+        ASSERT_TRUE(locked) << "the locked module is built";
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(locked, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(get(Guid(kClsid), IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        control->Release();
+        control = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
+        factory->Release();
+    }
+    void TearDown() override
+    {
+        Container::TearDown();
+        // The module stays loaded: a worker may still be finishing (it holds the module).
+    }
+    void Site(TestSite* site)
+    {
+        IOleObject* object = Query<IOleObject>(IID_IOleObject);
+        object->SetClientSite(site);
+        object->Release();
+    }
+    HMODULE locked = nullptr;
+};
+
+TEST_F(LockedControl, RunsOnlyForItsSites)
+{
+    const std::string list = ServeList("locked", {{"l.dll", "locked run"}});
+    const std::string data = server->HttpUrl("/locked");
+    const std::string port = std::to_string(server->HttpPort());
+    struct Case {
+        const wchar_t* page;  // null: the container names no page
+        std::string list;
+        std::string data;
+        short result;
+        const char* what;
+    };
+    const Case cases[] = {
+        {L"http://www.pay.example/pay", list, data, -1, "a page of pay.example not over https"},
+        {L"https://evil.example/pay", list, data, -1, "a page of another site"},
+        {L"https://www.pay.example/pay", "http://localhost:" + port + "/locked/list.txt", data, -1, "an untrusted list URL"},
+        {L"https://www.pay.example/pay", list, "http://evil.example/locked", -1, "an untrusted data URL"},
+        {L"https://www.pay.example/pay", "http://127.0.0.1@evil.example/list.txt", data, -1, "a host behind a user name"},
+        {L"https://www.pay.example/pay", list, data, 0, "a trusted page, list and data"},
+        {nullptr, list, data, 0, "no page named, trusted list and data"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveFolderTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        TestSite site(host, c.page);
+        if (c.page)
+            Site(&site);
+        SetText(L"SetListFileURL", Wide(c.list.c_str()).c_str());
+        SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
+        seen = server->Requests().size();
+        EXPECT_EQ(Call(L"DoUpdate"), c.result) << "DoUpdate";
+        if (c.result == -1) {
+            EXPECT_TRUE(NewRequests().empty()) << "no request reached the server";
+        } else {
+            EXPECT_EQ(Installed("l.dll"), "locked run") << "the update ran";
+        }
+        Site(nullptr);
+    }
+}
+
+TEST_F(LockedControl, IsSafeForScriptingOnlyOnATrustedPage)
+{
+    struct Case {
+        const wchar_t* page;
+        DWORD safe;
+        HRESULT set;
+    };
+    const DWORD both = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    for (const Case c : {Case{L"https://shop.pay.example/", both, S_OK}, Case{L"https://evil.example/", 0, E_FAIL},
+                         Case{L"http://pay.example/", 0, E_FAIL}}) {
+        TestSite site(host, c.page);
+        Site(&site);
+        IObjectSafety* safety = Query<IObjectSafety>(IID_IObjectSafety);
+        ASSERT_TRUE(safety) << "a locked control answers IObjectSafety";
+        DWORD supported = 99, enabled = 99;
+        EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+        EXPECT_EQ(supported, c.safe) << "supported options on " << Narrow(c.page);
+        EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                    INTERFACESAFE_FOR_UNTRUSTED_CALLER),
+                  c.set)
+            << "safe for scripting on " << Narrow(c.page);
+        safety->Release();
+        Site(nullptr);
+    }
+}
+
+TEST_F(Container, AnUnlockedControlHasNoSafetyInterface)
+{
+    EXPECT_EQ(Query<IObjectSafety>(IID_IObjectSafety), nullptr) << "the categories alone mark it, as before";
 }
 
 // --- the helper program ----------------------------------------------------------------------

@@ -6,7 +6,8 @@
 # (an authority made for the demo, trusted in that prefix only), runs the payment page in
 # Wine's script host with the progress window on DISPLAY (or a private Xvfb), saves a
 # screenshot, prints what happened to each file, runs the page again (nothing to do), then
-# publishes a newer module and runs it once more (only that module is updated). Exits
+# publishes a newer module and runs it once more (only that module is updated), and shows
+# that the control, locked to 127.0.0.1, refuses a list on another host. Exits
 # non-zero when any of that does not happen as described. Stops everything it started.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,7 @@ cmake -S . -B build/x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 # The sample payment modules are the test fixtures: modules with version resources, a
 # component that registers itself, a program that records how it was started.
-cmake --build build/x86_64 --target VexaUpdater VexaEx vexa_fixtures vexa_trust_authority
+cmake --build build/x86_64 --target VexaUpdaterDemo VexaEx vexa_fixtures vexa_trust_authority
 cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host --target vexa-publish
 
@@ -57,7 +58,8 @@ wine() { VEXA_TIMEOUT=${VEXA_TIMEOUT:-180} tools/wine-run.sh "$prefix" "$@"; }
 # --- the prefix: trust, registration, the helper ---------------------------------------------
 tests/support/make-test-ca.sh "$demo/ca"
 wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/ca/ca.der")"
-wine regsvr32.exe /s "$(dos "$root/build/x86_64/VexaUpdater.ocx")"
+# The demo's control is locked to the demo server's host (127.0.0.1).
+wine regsvr32.exe /s "$(dos "$root/build/x86_64/VexaUpdaterDemo.ocx")"
 cp "$root/build/x86_64/VexaEx.exe" "$prefix/drive_c/windows/system32/VexaEx.exe"
 install_dir="$prefix/drive_c/Program Files/VexaPay"
 rm -rf "$install_dir"
@@ -200,6 +202,17 @@ echo "Published VexaSign.dll 1.0.9.0:"
 grep -a 'VexaSign' "$demo/www/update/list.txt" | sed 's/^/  /'
 run_page 3
 expect_downloads "VexaSign.dll"
+
+# The site lock: a list on a host the control is not locked to is refused before any request.
+log_start=$(wc -l < "$demo/logs/access.log")
+VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
+  "https://localhost:$https/update/list.txt" "$data_url" > "$demo/logs/page-4.txt" 2>&1 || true
+echo
+echo "Run 4, a list on localhost (not 127.0.0.1): $(grep -m1 'DoUpdate returned' "$demo/logs/page-4.txt" || echo 'no result')"
+requests=$(( $(wc -l < "$demo/logs/access.log") - log_start ))
+echo "  requests that reached the server: $requests"
+grep -q 'DoUpdate returned -1' "$demo/logs/page-4.txt" && [ "$requests" -eq 0 ] \
+  || { echo "demo: the locked control did not refuse the other host" >&2; failed=1; }
 
 echo
 if [ $failed -ne 0 ]; then

@@ -26,6 +26,7 @@ sources_of() {
     fuzz_version) echo engine/version_text.cpp framework/mbcs.cpp ;;
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
     fuzz_control_text) echo control/control_text.cpp ;;
+    fuzz_site_lock) echo control/site_lock.cpp ;;
     fuzz_pe_version) echo tools/publish/pe_version.cpp ;;
     *) return 1 ;;
   esac

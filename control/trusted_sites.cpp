@@ -1,0 +1,25 @@
+#include "control/trusted_sites.h"
+
+// The build gives the list with "," between the entries.
+
+#ifndef VEXA_TRUSTED_SITES
+#define VEXA_TRUSTED_SITES ""
+#endif
+
+const std::vector<std::string>& TrustedSites()
+{
+    static const std::vector<std::string> sites = [] {
+        std::vector<std::string> list;
+        const std::string all = VEXA_TRUSTED_SITES;
+        for (size_t start = 0; start < all.size();) {
+            size_t end = all.find(',', start);
+            if (end == std::string::npos)
+                end = all.size();
+            if (end > start)
+                list.push_back(all.substr(start, end - start));
+            start = end + 1;
+        }
+        return list;
+    }();
+    return sites;
+}
