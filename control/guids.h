@@ -13,3 +13,8 @@ extern const GUID CLSID_VexaUpdaterPropPage;  // its property page
 // The published component categories "safe for scripting" and "safe for initializing".
 extern const GUID kCatidSafeForScripting;
 extern const GUID kCatidSafeForInitializing;
+
+#include <string>
+
+// A GUID as the registry writes it: "{XXXXXXXX-...}", in the ANSI code page.
+std::string GuidText(const GUID& guid);

@@ -53,15 +53,6 @@ const Category kCategories[] = {
     {&kCatidSafeForInitializing, "Controls safely initializable from persistent data"},
 };
 
-std::string GuidText(const GUID& guid)
-{
-    wchar_t wide[40] = {};
-    StringFromGUID2(guid, wide, 40);
-    char narrow[40] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof(narrow), nullptr, nullptr);
-    return narrow;
-}
-
 std::string ModulePath()
 {
     char path[MAX_PATH] = {};

@@ -57,7 +57,7 @@ BOOL UpdateProgressDialog::CountUpdates()
             item->m_nUpdateState = kNoUpdate;
             continue;
         }
-        if (item->m_nUpdateState == kUpdateFile || item->m_nUpdateState == kInstalledNewer)
+        if (ToBeUpdated(*item))
             ++m_downloadTotal;
     }
     m_updateCount = m_downloadTotal;
@@ -104,13 +104,10 @@ BOOL UpdateProgressDialog::DownloadFiles()
     // Without files to count the step is 0, not a division by zero.
     const int step = m_downloadTotal > 0 ? (m_downloadRangeHigh - m_downloadRangeLow) / m_downloadTotal : 0;
     m_items.ForEachWorkingCopy([&](UpdateItem& stored, UpdateItem& item) {
-        if (item.m_nUpdateState != kUpdateFile && item.m_nUpdateState != kInstalledNewer)
+        if (!ToBeUpdated(item))
             return;
         Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, base + step * (m_downloadDone + 1));
-        m_expectedSha256 = item.m_strSha256;
-        const BOOL downloaded = DownloadFile(item.m_strDownloadURL, item.m_strStagePath);
-        m_expectedSha256.Empty();
-        if (downloaded) {
+        if (DownloadFile(item.m_strDownloadURL, item.m_strStagePath, item.m_strSha256)) {
             ++m_downloadDone;
             stored.m_nResult = kResultInstalled;
         } else {
@@ -120,7 +117,7 @@ BOOL UpdateProgressDialog::DownloadFiles()
     return TRUE;
 }
 
-BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
+BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CString& sha256)
 {
     CInternetSession session;
     if (!session.IsOpen()) {
@@ -170,7 +167,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
         const std::unique_ptr<char[]> chunk(new char[kChunkSize]);
         // The published digest, computed over the bytes as they arrive.
         std::unique_ptr<Sha256Hash> hash;
-        if (!m_expectedSha256.IsEmpty()) {
+        if (!sha256.IsEmpty()) {
             hash = std::make_unique<Sha256Hash>();
             if (!hash->IsOpen()) {
                 m_lastErrorCode = 47;
@@ -209,7 +206,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath)
         DeleteFileA(localPath);
         return FALSE;
     }
-    if (!m_expectedSha256.IsEmpty() && digest != m_expectedSha256.Str()) {
+    if (!sha256.IsEmpty() && digest != sha256.Str()) {
         // Never installed: the staged copy goes, the installed file stays as it was.
         DeleteFileA(localPath);
         m_lastErrorCode = 47;

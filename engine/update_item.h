@@ -52,6 +52,12 @@ public:
     CString m_strSha256;
 };
 
+// The version check left the record to be downloaded and installed.
+inline bool ToBeUpdated(const UpdateItem& item)
+{
+    return item.m_nUpdateState == kUpdateFile || item.m_nUpdateState == kInstalledNewer;
+}
+
 // Owns the records it points to: whatever is still in it when it goes away is deleted.
 class UpdateItemList : public PtrArray<UpdateItem> {
 public:

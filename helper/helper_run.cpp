@@ -13,11 +13,7 @@ namespace {
 // The control module's path as its registration gives it.
 std::string RegisteredControlPath()
 {
-    wchar_t clsid[40] = {};
-    StringFromGUID2(CLSID_VexaUpdater, clsid, 40);
-    char key[96] = {};
-    WideCharToMultiByte(CP_ACP, 0, clsid, -1, key, 40, nullptr, nullptr);
-    const std::string path = std::string("CLSID\\") + key + "\\InprocServer32";
+    const std::string path = "CLSID\\" + GuidText(CLSID_VexaUpdater) + "\\InprocServer32";
     char value[MAX_PATH] = {};
     LONG size = sizeof(value) - 1;
     if (RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) != ERROR_SUCCESS)

@@ -235,16 +235,16 @@ TEST_F(Download, APublishedDigestKeepsOnlyTheBytesItNames)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteFileA(Local("staged").c_str());
-        job.m_expectedSha256 = c.digest.c_str();
         job.m_lastErrorCode = 0;
-        EXPECT_EQ(Fetch(server->HttpUrl(c.path), "staged") != FALSE, c.kept) << "the download's result";
+        EXPECT_EQ(job.DownloadFile(server->HttpUrl(c.path).c_str(), Local("staged").c_str(), c.digest.c_str()) != FALSE,
+                  c.kept)
+            << "the download's result";
         EXPECT_EQ(FileExists(Local("staged")), c.kept) << "a refused file is not left staged";
         EXPECT_EQ(job.m_lastErrorCode, c.code) << "the error";
         if (c.code == 47) {
             EXPECT_EQ(job.m_lastErrorText.Str(), "다운받은 파일이 손상되었거나 변조되었습니다.") << "its text";
         }
     }
-    job.m_expectedSha256.Empty();
 }
 
 class DownloadRun : public Download {

@@ -64,9 +64,6 @@ public:
     // (empty: the module this code is in), and whether a run may hand over at all.
     CString m_controlModulePath;
     BOOL m_mayHandOver = TRUE;
-    // The digest the file being downloaded must have (from its entry's SHA256 word), or
-    // empty: DownloadFiles sets it around each DownloadFile.
-    CString m_expectedSha256;
     // What the run left, tallied when it finished, before the items were released.
     int m_filesToUpdate = 0;
     int m_filesInstalled = 0;
@@ -102,7 +99,8 @@ public:
 
     // --- download (engine/download.cpp)
     BOOL MakeDirectoryPath(const CString& folder);
-    BOOL DownloadFile(CString url, CString localPath);
+    // sha256: the digest the file must have (its entry's SHA256 word), or empty.
+    BOOL DownloadFile(CString url, CString localPath, const CString& sha256 = CString());
 
     // --- installation (engine/install.cpp, engine/register_launch.cpp)
     BOOL InstallFile(const UpdateItem& item);

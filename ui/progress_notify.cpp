@@ -31,7 +31,7 @@ LRESULT UpdateProgressDialog::OnUpdateFinished(WPARAM, LPARAM percent)
     ShowPercent(m_updateNeeded ? static_cast<int>(percent) : 0);
     for (INT_PTR i = 0; i < m_items.GetCount(); ++i) {
         const UpdateItem* item = m_items.GetAt(i);
-        if (!item || (item->m_nUpdateState != kUpdateFile && item->m_nUpdateState != kInstalledNewer))
+        if (!item || !ToBeUpdated(*item))
             continue;
         ++m_filesToUpdate;
         m_filesInstalled += item->m_nResult == kResultInstalled;
