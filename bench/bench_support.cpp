@@ -33,6 +33,12 @@ bool TableRow(const char* figure, const std::string& value, const std::string& b
     return met;
 }
 
+void FigureRow(const char* figure, const std::string& value, const std::string& baseline, double ratio,
+               const std::string& note)
+{
+    std::printf("@row|%s|%s|%s|%.2f|%s|-\n", figure, value.c_str(), baseline.c_str(), ratio, note.c_str());
+}
+
 std::string Text(const char* format, double value)
 {
     char text[64];

@@ -13,6 +13,9 @@ bool Verdict(const char* what, bool met);
 // baseline measured in the same run, their ratio and the target. Returns met.
 bool TableRow(const char* figure, const std::string& value, const std::string& baseline, double ratio,
               const char* target, bool met);
+// A row with no target, for a figure that explains another.
+void FigureRow(const char* figure, const std::string& value, const std::string& baseline, double ratio,
+               const std::string& note);
 // "%.1f MiB/s" and the like, for the table.
 std::string Text(const char* format, double value);
 

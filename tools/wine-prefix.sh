@@ -51,10 +51,22 @@ if [[ "$name" =~ _(win7|win10|winxp64|win2k|nt40|win98)\.exe$ ]]; then
   version=${BASH_REMATCH[1]}
   marker="$prefix/.vexa-version-$name"
   if [ ! -f "$marker" ]; then
-    timeout -k 5 60 "$wine" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$version" /f \
-        </dev/null >/dev/null 2>&1 \
-      || { echo "wine-prefix: cannot set the version of $name" >&2; exit 1; }
-    touch "$marker"
+    # A client can fail to start while the server it found is going away (seen once in CI,
+    # in milliseconds): try again, and show Wine's own words when it keeps failing.
+    errors=$(mktemp)
+    for attempt in 1 2 3; do
+      timeout -k 5 60 "$wine" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$version" /f \
+          </dev/null >/dev/null 2>"$errors" && { touch "$marker"; break; }
+      status=$?
+      sleep "$attempt"
+    done
+    if [ ! -f "$marker" ]; then
+      echo "wine-prefix: cannot set the version of $name (status $status):" >&2
+      head -c 2000 "$errors" >&2
+      rm -f "$errors"
+      exit 1
+    fi
+    rm -f "$errors"
   fi
 fi
 exit 0

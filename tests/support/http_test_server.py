@@ -20,7 +20,8 @@ Paths:
                                head announcing n bytes, then the connection closes
   /short/<file>                announces size + 100, sends the file, closes
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
-  /slow/<bytes-per-s>/<file>   like /<file>, sent at about that rate
+  /slow/<bytes-per-s>/<file>   like /<file>, sent at that rate (a link's speed); a request with
+                               the agent "Updater" gets only the head, as /bare-probe/
   /tamper/<file>               like /<file>, of the same length, with its middle byte changed
   /_stop                       answers, then the server exits (not logged)
 
@@ -196,9 +197,12 @@ class Handler(socketserver.BaseRequestHandler):
         connection = ",".join(v for n, v in headers if n.lower() == "connection").lower()
         keep_alive = ("close" not in connection) if version == "HTTP/1.1" else ("keep-alive" in connection)
         plan = self.plan(method, path)
-        if plan[1] in ("bare-probe", "probe-says"):
+        if plan[1] in ("bare-probe", "probe-says", "slow"):
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
-            plan = (plan[0], "head-only" if agent == "Updater" else "plain", plan[2], plan[3])
+            if agent == "Updater":
+                plan = (plan[0], "head-only", plan[2], plan[3] if plan[1] == "probe-says" else None)
+            else:
+                plan = (plan[0], "plain", plan[2], plan[3] if plan[1] == "slow" else None)
         elif plan[1] == "reset":
             # A reset can overtake the head it follows, so the probe is closed normally.
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
@@ -307,7 +311,8 @@ class Handler(socketserver.BaseRequestHandler):
                 except OSError as error:
                     raise ClientGone() from error
             left = size
-            block = CHUNK if rate is None else max(1, min(CHUNK, rate // 10))
+            block = CHUNK if rate is None else max(1, min(CHUNK, rate // 100))
+            start = time.monotonic()
             while left > 0:
                 data = f.read(min(block, left))
                 if not data:
@@ -315,7 +320,10 @@ class Handler(socketserver.BaseRequestHandler):
                 self.send(data)
                 left -= len(data)
                 if rate is not None:
-                    time.sleep(len(data) / rate)
+                    # Paced against the start, so the time spent sending does not slow the rate.
+                    ahead = start + (size - left) / rate - time.monotonic()
+                    if ahead > 0:
+                        time.sleep(ahead)
 
     def respond(self, method, plan, keep_alive):
         status, mode, full, argument = plan
