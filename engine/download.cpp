@@ -21,6 +21,8 @@ constexpr size_t kMaxFolderPath = MAX_PATH - 1;
 const char* const kDownloadException = "파일을 다운받는중에 예외가 발생했습니다.";
 // A file whose bytes are not those the list's digest names (error 47).
 const char* const kDigestFailed = "다운받은 파일이 손상되었거나 변조되었습니다.";
+// The system cannot compute the digest: the file is not trusted, and the text says why.
+const char* const kDigestUnavailable = "파일의 무결성을 확인할 수 없습니다.";
 
 // Ends a transfer that is not an internet failure; the code recorded before it stays.
 struct DownloadAbort {};
@@ -135,6 +137,17 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     unsigned long long total = 0;
     std::string digest;
     try {
+        // The published digest, computed over the bytes as they arrive; checked before the
+        // request, so that nothing is fetched or staged that cannot be verified.
+        std::unique_ptr<Sha256Hash> hash;
+        if (!sha256.IsEmpty()) {
+            hash = std::make_unique<Sha256Hash>();
+            if (!hash->IsOpen()) {
+                m_lastErrorCode = 47;
+                m_lastErrorText = kDigestUnavailable;
+                throw DownloadAbort();
+            }
+        }
         HttpTarget target;
         if (!ParseHttpTarget(url, &target)) {
             m_lastErrorCode = 43;
@@ -165,22 +178,15 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
             throw DownloadAbort();
         }
         const std::unique_ptr<char[]> chunk(new char[kChunkSize]);
-        // The published digest, computed over the bytes as they arrive.
-        std::unique_ptr<Sha256Hash> hash;
-        if (!sha256.IsEmpty()) {
-            hash = std::make_unique<Sha256Hash>();
-            if (!hash->IsOpen()) {
-                m_lastErrorCode = 47;
-                m_lastErrorText = kDigestFailed;
-                throw DownloadAbort();
-            }
-        }
         while (const UINT read = file->Read(chunk.get(), kChunkSize)) {
             DWORD written = 0;
             if (!WriteFile(local.Get(), chunk.get(), read, &written, nullptr) || written != read)
                 throw DownloadAbort();
-            if (hash && !hash->Add(chunk.get(), read))
+            if (hash && !hash->Add(chunk.get(), read)) {
+                m_lastErrorCode = 47;
+                m_lastErrorText = kDigestUnavailable;
                 throw DownloadAbort();
+            }
             total += read;
         }
         if (hash)
@@ -210,7 +216,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         // Never installed: the staged copy goes, the installed file stays as it was.
         DeleteFileA(localPath);
         m_lastErrorCode = 47;
-        m_lastErrorText = kDigestFailed;
+        m_lastErrorText = digest.empty() ? kDigestUnavailable : kDigestFailed;
         return FALSE;
     }
     return TRUE;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/sha256_hash.h"
 #include "tests/run_recorder.h"
 #include "tests/support/test_files.h"
 #include "tests/support/server_suite.h"
@@ -245,6 +246,21 @@ TEST_F(Download, APublishedDigestKeepsOnlyTheBytesItNames)
             EXPECT_EQ(job.m_lastErrorText.Str(), "다운받은 파일이 손상되었거나 변조되었습니다.") << "its text";
         }
     }
+}
+
+// Run by its own entry, with the system's cryptography provider disabled.
+class DownloadWithoutProvider : public Download {};
+
+TEST_F(DownloadWithoutProvider, ADigestThatCannotBeComputedRefusesTheFileAndSaysWhy)
+{
+    ASSERT_FALSE(Sha256Hash().IsOpen()) << "the provider is really unavailable to this program";
+    ASSERT_TRUE(server->PutFile("files/abc.dll", "abc"));
+    const std::string url = server->HttpUrl("/files/abc.dll");
+    EXPECT_FALSE(job.DownloadFile(url.c_str(), Local("staged").c_str(), kSha256Abc)) << "refused";
+    EXPECT_FALSE(FileExists(Local("staged"))) << "nothing staged";
+    EXPECT_EQ(job.m_lastErrorCode, 47) << "the digest's error";
+    EXPECT_EQ(job.m_lastErrorText.Str(), "파일의 무결성을 확인할 수 없습니다.") << "naming the check, not tampering";
+    EXPECT_TRUE(job.DownloadFile(url.c_str(), Local("staged").c_str(), "")) << "a file without a digest still comes";
 }
 
 class DownloadRun : public Download {

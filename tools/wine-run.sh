@@ -21,7 +21,8 @@ fi
 
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# VEXA_DLL_OVERRIDES adds overrides of a test's own, such as a system DLL disabled.
+export WINEDLLOVERRIDES="mscoree,mshtml=${VEXA_DLL_OVERRIDES:+;$VEXA_DLL_OVERRIDES}"
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
