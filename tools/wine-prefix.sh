@@ -52,11 +52,12 @@ if [[ "$name" =~ _(win7|win10|winxp64|win2k|nt40|win98)\.exe$ ]]; then
   marker="$prefix/.vexa-version-$name"
   if [ ! -f "$marker" ]; then
     # A client can fail to start while the server it found is going away (seen once in CI,
-    # in milliseconds): try again, and show Wine's own words when it keeps failing.
+    # in milliseconds): try again, and show Wine's own words when it keeps failing. The
+    # lock stays with this script: a server that the call starts must not hold it.
     errors=$(mktemp)
     for attempt in 1 2 3; do
       timeout -k 5 60 "$wine" reg add "HKCU\\Software\\Wine\\AppDefaults\\$name" /v Version /d "$version" /f \
-          </dev/null >/dev/null 2>"$errors" && { touch "$marker"; break; }
+          </dev/null >/dev/null 2>"$errors" 9>&- && { touch "$marker"; break; }
       status=$?
       sleep "$attempt"
     done
