@@ -436,6 +436,7 @@ TEST_F(ShownWindow, TheBodyDragsTheWindow)
     LRESULT answers[5] = {};
     RECT before = {}, after = {};
     HWND window = nullptr, underMouse = nullptr;
+    bool stillMoving = false;
     const RecordedRun run = Run([&](UpdateProgressDialog& d) {
         window = d.Window();
         // Other test programs' windows open centred on the same display: move this one
@@ -446,17 +447,32 @@ TEST_F(ShownWindow, TheBodyDragsTheWindow)
         for (int i = 0; i < 5; ++i)
             answers[i] = SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(before.left + 200, before.top + hits[i].dy));
         DragWithMouse({before.left + 60, before.top + 20}, {before.left + 100, before.top + 50});
+        GUITHREADINFO gui = {};
+        gui.cbSize = sizeof gui;
+        const DWORD dialogThread = GetWindowThreadProcessId(window, nullptr);
         for (int i = 0; i < 100; ++i) {
             GetWindowRect(window, &after);
-            if (after.left != before.left)
+            stillMoving = GetGUIThreadInfo(dialogThread, &gui) && (gui.flags & GUI_INMOVESIZE);
+            if (after.left != before.left && !stillMoving)
                 break;
             Sleep(20);
+        }
+        // A lost release would keep the dialog in the move loop for good (WM_CANCELMODE
+        // does not end Wine's): release the button again, so the test fails, not hangs.
+        if (stillMoving) {
+            INPUT release = {};
+            release.type = INPUT_MOUSE;
+            release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+            SendInput(1, &release, sizeof release);
+            for (int i = 0; i < 100 && GetGUIThreadInfo(dialogThread, &gui) && (gui.flags & GUI_INMOVESIZE); ++i)
+                Sleep(20);
         }
     });
     ExpectCompleted(run);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(answers[i], hits[i].expected) << hits[i].what;
     ASSERT_EQ(underMouse, window) << "the press lands on the window";
+    EXPECT_FALSE(stillMoving) << "the button's release ends the drag";
     EXPECT_EQ(after.left - before.left, 40) << "moved right with the mouse";
     EXPECT_EQ(after.top - before.top, 30) << "moved down with the mouse";
     EXPECT_EQ(after.right - after.left, kSkinWidth) << "same size after the drag";
