@@ -135,6 +135,17 @@ public:
         m_next = 0;
         return S_OK;
     }
+    // A copy at the same position; Derived::Copy makes one at the start.
+    STDMETHODIMP Clone(Interface** copy) override
+    {
+        if (!copy)
+            return E_POINTER;
+        Derived* clone = static_cast<const Derived*>(this)->Copy();
+        if (clone)
+            clone->m_next = m_next;
+        *copy = clone;
+        return clone ? S_OK : E_OUTOFMEMORY;
+    }
 
 protected:
     ULONG Size() const { return static_cast<const Derived*>(this)->Count(); }
@@ -161,16 +172,7 @@ public:
         };
         return TableQueryInterface(this, table, riid, out);
     }
-    STDMETHODIMP Clone(IEnumConnectionPoints** copy) override
-    {
-        if (!copy)
-            return E_POINTER;
-        auto* clone = new (std::nothrow) PointEnumerator(m_points);
-        if (clone)
-            clone->m_next = m_next;
-        *copy = clone;
-        return clone ? S_OK : E_OUTOFMEMORY;
-    }
+    PointEnumerator* Copy() const { return new (std::nothrow) PointEnumerator(m_points); }
     ULONG Count() const { return static_cast<ULONG>(m_points.size()); }
     void Item(ULONG i, IConnectionPoint** out)
     {
@@ -193,16 +195,7 @@ public:
         };
         return TableQueryInterface(this, table, riid, out);
     }
-    STDMETHODIMP Clone(IEnumOLEVERB** copy) override
-    {
-        if (!copy)
-            return E_POINTER;
-        auto* clone = new (std::nothrow) VerbEnumerator(m_verb);
-        if (clone)
-            clone->m_next = m_next;
-        *copy = clone;
-        return clone ? S_OK : E_OUTOFMEMORY;
-    }
+    VerbEnumerator* Copy() const { return new (std::nothrow) VerbEnumerator(m_verb); }
     ULONG Count() const { return 1; }
     void Item(ULONG, OLEVERB* out)
     {

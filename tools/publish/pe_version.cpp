@@ -9,26 +9,19 @@ namespace {
 struct Reader {
     const std::string& bytes;
     bool ok = true;
-    uint32_t U32(size_t at)
+    template <typename T>
+    T Read(size_t at)
     {
-        if (at > bytes.size() || bytes.size() - at < 4) {
+        if (at > bytes.size() || bytes.size() - at < sizeof(T)) {
             ok = false;
             return 0;
         }
-        uint32_t v;
-        std::memcpy(&v, bytes.data() + at, 4);
+        T v;
+        std::memcpy(&v, bytes.data() + at, sizeof(T));
         return v;
     }
-    uint16_t U16(size_t at)
-    {
-        if (at > bytes.size() || bytes.size() - at < 2) {
-            ok = false;
-            return 0;
-        }
-        uint16_t v;
-        std::memcpy(&v, bytes.data() + at, 2);
-        return v;
-    }
+    uint32_t U32(size_t at) { return Read<uint32_t>(at); }
+    uint16_t U16(size_t at) { return Read<uint16_t>(at); }
 };
 
 constexpr uint32_t kVersionType = 16;  // RT_VERSION
