@@ -53,13 +53,6 @@ const Category kCategories[] = {
     {&kCatidSafeForInitializing, "Controls safely initializable from persistent data"},
 };
 
-std::string ModulePath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(ThisModule(), path, sizeof(path) - 1);
-    return path;
-}
-
 std::string Expand(const char* text, Owner owner)
 {
     std::string out = text;
@@ -67,7 +60,7 @@ std::string Expand(const char* text, Owner owner)
         {"{CLSID}", GuidText(owner == kControl ? CLSID_VexaUpdater : CLSID_VexaUpdaterPropPage)},
         {"{PROGID}", kControlProgId},
         {"{LIBID}", GuidText(LIBID_VEXAUPDATERLib)},
-        {"{PATH}", ModulePath()},
+        {"{PATH}", ThisModulePath()},
     };
     for (const auto& field : fields) {
         for (size_t at = out.find(field.first); at != std::string::npos; at = out.find(field.first, at))

@@ -6,10 +6,7 @@
 
 CString UpdateProgressDialog::GetModuleFolder()
 {
-    char path[1024] = {};
-    // One byte short of the buffer: a cut path stays terminated.
-    GetModuleFileNameA(ThisModule(), path, sizeof(path) - 1);
-    const CString full(m_controlModulePath.IsEmpty() ? CString(path) : m_controlModulePath);
+    const CString full(m_controlModulePath.IsEmpty() ? CString(ThisModulePath().c_str()) : m_controlModulePath);
     const int slash = full.ReverseFind('\\');
     m_moduleName = full.Mid(slash + 1);
     return slash < 0 ? CString() : full.Left(slash);

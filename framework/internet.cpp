@@ -217,9 +217,7 @@ std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char*
 
 CString ModuleAppName()
 {
-    char path[MAX_PATH + 1] = {};
-    GetModuleFileNameA(ThisModule(), path, MAX_PATH);
-    CString name(path);
+    CString name(ThisModulePath().c_str());
     name = name.Mid(name.ReverseFind('\\') + 1);
     const int dot = name.ReverseFind('.');
     return dot < 0 ? name : name.Left(dot);

@@ -3,4 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 HINSTANCE ThisModule();
+// Its full path, as the system names it (empty when it cannot be had).
+std::string ThisModulePath();
