@@ -69,6 +69,37 @@ std::string Expand(const char* text, Owner owner)
     return out;
 }
 
+bool KeyExists(const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A key of the rows that is still there after they were removed. Only the control's class
+// key may stay, and only for the category declarations that unregistration leaves.
+bool KeyLeftBehind(const RegistryRow& row)
+{
+    const std::string path = Expand(row.key, row.owner);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD subkeys = 0, values = 0;
+    char first[64] = {};
+    DWORD firstLength = sizeof(first);
+    const bool known = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                        nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const bool onlyCategories = known && values == 0 && subkeys == 1 &&
+                                RegEnumKeyExA(key, 0, first, &firstLength, nullptr, nullptr, nullptr, nullptr) ==
+                                    ERROR_SUCCESS &&
+                                lstrcmpiA(first, "Implemented Categories") == 0;
+    RegCloseKey(key);
+    const bool classKey = row.owner == kControl && std::string(row.key) == "CLSID\\{CLSID}";
+    return !(classKey && onlyCategories);
+}
+
 bool WriteRow(const RegistryRow& row)
 {
     HKEY key = nullptr;
@@ -83,14 +114,15 @@ bool WriteRow(const RegistryRow& row)
 }
 
 // Removes the row's value, then its key once nothing else is left in it. Keys that hold
-// more (the control's implemented categories) stay.
-void RemoveRow(const RegistryRow& row)
+// more (the control's implemented categories) stay. False when a value that is there
+// cannot be deleted.
+bool RemoveRow(const RegistryRow& row)
 {
     const std::string path = Expand(row.key, row.owner);
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, row.name);
+        return !KeyExists(path);
+    const LONG deleted = RegDeleteValueA(key, row.name);
     DWORD subkeys = 0, values = 0;
     const bool empty = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
                                         nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
@@ -98,6 +130,7 @@ void RemoveRow(const RegistryRow& row)
     RegCloseKey(key);
     if (empty)
         RegDeleteKeyA(HKEY_CLASSES_ROOT, path.c_str());
+    return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
 bool WriteRows(Owner owner)
@@ -108,12 +141,18 @@ bool WriteRows(Owner owner)
     return true;
 }
 
-void RemoveRows(Owner owner)
+// False when anything of the rows could not be removed.
+bool RemoveRows(Owner owner)
 {
+    bool removed = true;
     // Deepest rows first, so that parents are empty when their turn comes.
     for (size_t i = sizeof(kRows) / sizeof(kRows[0]); i-- > 0;)
         if (kRows[i].owner == owner)
-            RemoveRow(kRows[i]);
+            removed = RemoveRow(kRows[i]) && removed;
+    for (const RegistryRow& row : kRows)
+        if (row.owner == owner && KeyLeftBehind(row))
+            removed = false;
+    return removed;
 }
 
 // Failures here are silent: the control stays registered without the marks.
@@ -188,13 +227,12 @@ HRESULT RegisterModule()
         return SELFREG_E_TYPELIB;
     library->Release();
 
-    if (!WriteRows(kControl))
-        return SELFREG_E_CLASS;
+    // The categories are attempted whatever the class rows gave; the result is the rows'.
+    const bool control = WriteRows(kControl);
     for (const Category& category : kCategories)
         RegisterCategory(category);
-    if (!WriteRows(kPage))
-        return SELFREG_E_CLASS;
-    return S_OK;
+    const bool page = WriteRows(kPage);
+    return control && page ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT UnregisterModule()
@@ -202,7 +240,7 @@ HRESULT UnregisterModule()
     ComScope com;
     if (FAILED(UnRegisterTypeLib(LIBID_VEXAUPDATERLib, 1, 0, 0, kSysKind)))
         return SELFREG_E_TYPELIB;
-    RemoveRows(kControl);
-    RemoveRows(kPage);
-    return S_OK;
+    const bool control = RemoveRows(kControl);
+    const bool page = RemoveRows(kPage);
+    return control && page ? S_OK : SELFREG_E_CLASS;
 }

@@ -39,8 +39,15 @@ bool EndsWithLabel(const std::string& host, const std::string& domain)
 
 }  // namespace
 
-bool ParseUrlHost(const std::string& url, UrlHost* out)
+bool ReadLockedUrl(const std::string& url, LockedUrl* out)
 {
+    // Nothing that any reader could take as a separator or a break: no blank, control
+    // character, backslash or fragment anywhere in the URL.
+    for (const char c : url) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '\\' || c == '#')
+            return false;
+    }
     const size_t colon = url.find("://");
     if (colon == std::string::npos)
         return false;
@@ -48,33 +55,38 @@ bool ParseUrlHost(const std::string& url, UrlHost* out)
     if (scheme != "http" && scheme != "https")
         return false;
     const size_t start = colon + 3;
-    const size_t end = url.find_first_of("/?#", start);
+    const size_t end = url.find_first_of("/?", start);
     const std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    // A user name in front of the host is never allowed: it is how a host is hidden. Nor a
-    // backslash, which browsers and the download's URL parser may read differently.
-    if (authority.find('@') != std::string::npos || authority.find('\\') != std::string::npos)
+    // A user name in front of the host is never allowed: it is how a host is hidden.
+    if (authority.find('@') != std::string::npos)
         return false;
     std::string host = authority;
-    const size_t port = host.rfind(':');
-    if (port != std::string::npos) {
-        const std::string digits = host.substr(port + 1);
+    int port = scheme == "https" ? 443 : 80;
+    const size_t portAt = host.find(':');
+    if (portAt != std::string::npos) {
+        const std::string digits = host.substr(portAt + 1);
         if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
             return false;
-        host.resize(port);
+        port = std::stoi(digits);
+        if (port < 1 || port > 65535)
+            return false;
+        host.resize(portAt);
     }
     host = Lower(host);
     if (!IsPlainHostName(host))
         return false;
+    std::string object = end == std::string::npos ? std::string() : url.substr(end);
+    if (object.empty() || object[0] != '/')
+        object.insert(0, "/");
     out->scheme = scheme;
     out->host = host;
+    out->port = port;
+    out->object = object;
     return true;
 }
 
-bool SiteIsTrusted(const std::string& url, const std::vector<std::string>& entries)
+bool HostIsTrusted(const LockedUrl& parsed, const std::vector<std::string>& entries)
 {
-    UrlHost parsed;
-    if (!ParseUrlHost(url, &parsed))
-        return false;
     for (std::string entry : entries) {
         entry = Lower(entry);
         bool httpsOnly = false;
@@ -94,4 +106,15 @@ bool SiteIsTrusted(const std::string& url, const std::vector<std::string>& entri
             return true;
     }
     return false;
+}
+
+bool SiteIsTrusted(const std::string& url, const std::vector<std::string>& entries)
+{
+    LockedUrl parsed;
+    return ReadLockedUrl(url, &parsed) && HostIsTrusted(parsed, entries);
+}
+
+bool IsDowngrade(const std::string& from, const std::string& to)
+{
+    return Lower(from.substr(0, 8)) == "https://" && Lower(to.substr(0, 8)) != "https://";
 }

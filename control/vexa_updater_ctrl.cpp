@@ -60,20 +60,23 @@ void CVexaUpdaterCtrl::SetTitle(const CString& szTitle)
     m_title = szTitle;
     if (m_title.IsEmpty())
         m_title = kDefaultTitle;
-    m_progressDialog.m_title = m_title;
+    if (!m_running)
+        m_progressDialog.m_title = m_title;
 }
 
 void CVexaUpdaterCtrl::SetListFileURL(const CString& szListFileURL)
 {
     m_listFileUrl = szListFileURL;
-    m_progressDialog.m_listUrl = szListFileURL;
+    if (!m_running)
+        m_progressDialog.m_listUrl = szListFileURL;
 }
 
 void CVexaUpdaterCtrl::SetDataFileURL(const CString& szDataFileURL)
 {
     m_dataFileUrl = szDataFileURL;
     // The control's copy keeps a trailing slash: that one goes to the helper.
-    m_progressDialog.m_dataUrl = DataUrlForDialog(szDataFileURL.Str());
+    if (!m_running)
+        m_progressDialog.m_dataUrl = DataUrlForDialog(szDataFileURL.Str());
 }
 
 STDMETHODIMP CVexaUpdaterCtrl::QueryInterface(REFIID riid, void** out)
@@ -135,6 +138,9 @@ STDMETHODIMP CVexaUpdaterCtrl::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWO
 
 short CVexaUpdaterCtrl::DoUpdate()
 {
+    // A page timer firing inside the modal loop: the running job is left alone.
+    if (m_running)
+        return 2;
     if (m_listFileUrl.IsEmpty() || m_dataFileUrl.IsEmpty())
         return -1;
     // A locked control runs only for its own sites: the list, the files and a known page.
@@ -145,17 +151,26 @@ short CVexaUpdaterCtrl::DoUpdate()
             (!page.empty() && !SiteIsTrusted(page, sites)))
             return -1;
     }
+    // The texts of this run; setters called while it runs are kept for the next one.
+    const CString list = m_listFileUrl, data = m_dataFileUrl, title = m_title;
+    m_progressDialog.m_listUrl = list;
+    m_progressDialog.m_dataUrl = DataUrlForDialog(data.Str());
+    m_progressDialog.m_title = title;
+    m_progressDialog.m_trustedSites = sites;
+
+    m_running = true;
     const INT_PTR end = m_progressDialog.DoModal();
+    m_running = false;
     // A dialog that could not be created ran no run: an earlier run's hand-over flag
     // must not start the helper again.
     if (end == IDOK && m_progressDialog.m_handedOver)
-        LaunchHelper();
+        LaunchHelper(list, data, title);
     if (end == IDOK)
         return 0;
     return end == IDCANCEL ? 1 : 2;
 }
 
-void CVexaUpdaterCtrl::LaunchHelper()
+void CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, const CString& title)
 {
     char system[260] = {};
     GetSystemDirectoryA(system, sizeof(system));
@@ -163,19 +178,20 @@ void CVexaUpdaterCtrl::LaunchHelper()
     program.Format("%s\\VexaEx.exe", system);
 
     Base64Encoder encoder;
-    encoder.Encode(m_listFileUrl);
-    const CString list = encoder.GetResult();
-    encoder.Encode(m_dataFileUrl);
-    const CString data = encoder.GetResult();
-    encoder.Encode(m_title);
-    const CString title = encoder.GetResult();
+    encoder.Encode(list);
+    const CString encodedList = encoder.GetResult();
+    encoder.Encode(data);
+    const CString encodedData = encoder.GetResult();
+    encoder.Encode(title);
+    const CString encodedTitle = encoder.GetResult();
     CString parameters;
-    parameters.Format("%s %s %s", static_cast<const char*>(list), static_cast<const char*>(data),
-                      static_cast<const char*>(title));
+    parameters.Format("%s %s %s", static_cast<const char*>(encodedList), static_cast<const char*>(encodedData),
+                      static_cast<const char*>(encodedTitle));
 
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // A missing or unstartable helper is silent: no shell error box over the page.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.hwnd = nullptr;
     info.lpVerb = "open";
     info.lpFile = program;

@@ -50,11 +50,17 @@ public:
     CString m_title;
 
 private:
-    void LaunchHelper();
+    // list, data, title: the texts of the run that handed over (a setter called during the
+    // run does not change them).
+    void LaunchHelper(const CString& list, const CString& data, const CString& title);
     // The hosting page's URL as the client site names it; empty when it does not.
     std::string PageUrl() const;
     // Locked: the page is known and on a trusted site.
     bool PageIsTrusted() const;
+
+    // A run is in progress: DoUpdate returns 2 at once, and the setters keep their texts
+    // for the next run instead of changing this one's.
+    bool m_running = false;
 };
 
 // The title SetTitle stores for an empty text.

@@ -108,6 +108,10 @@ BOOL UpdateProgressDialog::DownloadFiles()
     m_items.ForEachWorkingCopy([&](UpdateItem& stored, UpdateItem& item) {
         if (!ToBeUpdated(item))
             return;
+        if (m_stopRequested) {  // a quitting host: nothing more is fetched
+            stored.m_nResult = kResultDownloadFailed;
+            return;
+        }
         Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, base + step * (m_downloadDone + 1));
         if (DownloadFile(item.m_strDownloadURL, item.m_strStagePath, item.m_strSha256)) {
             ++m_downloadDone;
@@ -130,6 +134,17 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         m_lastErrorText = message;
         return FALSE;
     }
+    // The published digest is computed over the bytes as they arrive; the provider is
+    // checked before any request, so that nothing is fetched or staged that cannot be verified.
+    std::unique_ptr<Sha256Hash> hash;
+    if (!sha256.IsEmpty()) {
+        hash = std::make_unique<Sha256Hash>();
+        if (!hash->IsOpen()) {
+            m_lastErrorCode = 47;
+            m_lastErrorText = kDigestUnavailable;
+            return FALSE;
+        }
+    }
     const DWORD expected = ProbeContentLength(url);
     if (expected == 0)
         return FALSE;
@@ -137,24 +152,17 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     unsigned long long total = 0;
     std::string digest;
     try {
-        // The published digest, computed over the bytes as they arrive; checked before the
-        // request, so that nothing is fetched or staged that cannot be verified.
-        std::unique_ptr<Sha256Hash> hash;
-        if (!sha256.IsEmpty()) {
-            hash = std::make_unique<Sha256Hash>();
-            if (!hash->IsOpen()) {
-                m_lastErrorCode = 47;
-                m_lastErrorText = kDigestUnavailable;
-                throw DownloadAbort();
-            }
-        }
-        HttpTarget target;
-        if (!ParseHttpTarget(url, &target)) {
+        FormRequest request = SendRequest(session, url, m_trustedSites, RequestShape::Form);
+        if (request.badUrl) {
             m_lastErrorCode = 43;
-            m_lastErrorText = "서버주소가 올바르지 않습니다.";
+            m_lastErrorText = kBadUrlText;
             throw DownloadAbort();
         }
-        FormRequest request = SendFormRequest(session, target);
+        if (request.refused) {
+            m_lastErrorCode = 45;
+            m_lastErrorText = kRedirectRefusedText;
+            throw DownloadAbort();
+        }
         CHttpFile* file = request.file.get();
         const DWORD status = request.status;
         if (status == HTTP_STATUS_SERVER_ERROR) {
@@ -181,6 +189,8 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         // any file, not the pages that the reads of a small one happened to fill.
         const std::unique_ptr<char[]> chunk(new char[kChunkSize]());
         while (const UINT read = file->Read(chunk.get(), kChunkSize)) {
+            if (m_stopRequested)
+                throw DownloadAbort();
             DWORD written = 0;
             if (!WriteFile(local.Get(), chunk.get(), read, &written, nullptr) || written != read)
                 throw DownloadAbort();

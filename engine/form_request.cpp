@@ -1,8 +1,58 @@
 #include "engine/form_request.h"
 
+#include "control/site_lock.h"
+
+const char* const kBadUrlText = "서버주소가 올바르지 않습니다.";
+const char* const kRedirectRefusedText = "허용되지 않은 주소로 옮겨 가라는 서버의 응답을 따르지 않았습니다.";
+
 namespace {
 
 constexpr char kFormHeader[] = "Content-Type: application/x-www-form-urlencoded\r\n";
+
+bool IsRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The redirect's target as an absolute URL; empty when there is none.
+CString RedirectTarget(CHttpFile& file, const CString& from)
+{
+    DWORD size = 0;
+    HttpQueryInfoA(file.Handle(), HTTP_QUERY_LOCATION, nullptr, &size, nullptr);
+    if (size == 0)
+        return CString();
+    std::vector<char> location(size + 1);
+    if (!HttpQueryInfoA(file.Handle(), HTTP_QUERY_LOCATION, location.data(), &size, nullptr))
+        return CString();
+    // Windows may give the header as sent (possibly relative); Wine gives it absolute.
+    DWORD combined = 0;
+    InternetCombineUrlA(from, location.data(), nullptr, &combined, ICU_NO_ENCODE);
+    if (combined == 0)
+        return CString();
+    std::vector<char> absolute(combined + 1);
+    if (!InternetCombineUrlA(from, location.data(), absolute.data(), &combined, ICU_NO_ENCODE))
+        return CString();
+    return CString(absolute.data());
+}
+
+void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, FormRequest* request)
+{
+    const bool form = shape == RequestShape::Form;
+    DWORD flags = kNoCache | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    if (target.secure)
+        flags |= INTERNET_FLAG_SECURE;
+    request->connection = session.GetHttpConnection(target.server, target.port);
+    request->file = request->connection->OpenRequest(form && target.secure ? "POST" : "GET", target.object,
+                                                     nullptr, 1, nullptr, nullptr, flags);
+    // An empty body, passed as a zeroed buffer of length 0.
+    char body[1024] = {};
+    if (form)
+        request->file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
+    else
+        request->file->SendRequest(nullptr, 0, nullptr, 0);
+    request->status = 0;
+    request->file->QueryInfoStatusCode(request->status);
+}
 
 }  // namespace
 
@@ -15,16 +65,44 @@ BOOL ParseHttpTarget(const char* url, HttpTarget* target)
     return service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS;
 }
 
-FormRequest SendFormRequest(CInternetSession& session, const HttpTarget& target)
+BOOL ReadHttpTarget(const char* url, const SiteList& sites, HttpTarget* target)
+{
+    if (sites.empty())
+        return ParseHttpTarget(url, target);
+    LockedUrl read;
+    if (!url || !ReadLockedUrl(url, &read) || !HostIsTrusted(read, sites))
+        return FALSE;
+    target->server = read.host.c_str();
+    target->object = read.object.c_str();
+    target->port = static_cast<INTERNET_PORT>(read.port);
+    target->secure = read.scheme == "https";
+    return TRUE;
+}
+
+FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape)
 {
     FormRequest request;
-    request.connection = session.GetHttpConnection(target.server, target.port);
-    request.file = request.connection->OpenRequest(
-        target.secure ? "POST" : "GET", target.object, nullptr, 1, nullptr, nullptr,
-        target.secure ? kNoCache | INTERNET_FLAG_SECURE : kNoCache);
-    // An empty body, passed as a zeroed buffer of length 0.
-    char body[1024] = {};
-    request.file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
-    request.file->QueryInfoStatusCode(request.status);
-    return request;
+    HttpTarget target;
+    if (!ReadHttpTarget(url, sites, &target)) {
+        request.badUrl = true;
+        return request;
+    }
+    CString current = url;
+    for (int hop = 0;; ++hop) {
+        Send(session, target, shape, &request);
+        if (!IsRedirect(request.status))
+            return request;
+        const CString next = RedirectTarget(*request.file, current);
+        // Judged before anything is sent to it; an unreadable target is not followed either.
+        if (hop == kMaxRedirects || next.IsEmpty() || IsDowngrade(current.Str(), next.Str()) ||
+            !ReadHttpTarget(next, sites, &target)) {
+            request.refused = true;
+            request.file.reset();
+            request.connection.reset();
+            return request;
+        }
+        request.file.reset();
+        request.connection.reset();
+        current = next;
+    }
 }

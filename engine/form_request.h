@@ -1,13 +1,26 @@
 // The request shape that the list and every file are fetched with: GET for http, POST
-// with an empty body for https, the form Content-Type header, the cache bypassed.
+// with an empty body for https, the form Content-Type header, the cache bypassed. Every
+// request of a run, the probes too, is read, judged and sent here, and its redirects are
+// followed here, one hop at a time.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/internet.h"
 
 // Reload from the server and keep nothing in the cache.
 constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// The texts of a URL that cannot be used and of a redirect that is not followed.
+extern const char* const kBadUrlText;
+extern const char* const kRedirectRefusedText;
+
+// Redirects followed for one request; the next one ends it.
+constexpr int kMaxRedirects = 5;
+
+// The sites a locked build accepts; empty: not locked.
+using SiteList = std::vector<std::string>;
 
 struct HttpTarget {
     CString server;
@@ -16,14 +29,27 @@ struct HttpTarget {
     bool secure = false;
 };
 
-// FALSE when the URL cannot be parsed or is neither http nor https.
+// FALSE when the URL cannot be parsed or is neither http nor https (the platform's reading).
 BOOL ParseHttpTarget(const char* url, HttpTarget* target);
+
+// The reading a request is built from: with sites, the lock's strict reading, and FALSE
+// for an untrusted host; without, the platform's.
+BOOL ReadHttpTarget(const char* url, const SiteList& sites, HttpTarget* target);
+
+enum class RequestShape {
+    Probe,  // GET without extra headers
+    Form,   // GET (http) or POST with an empty body (https), with the form header
+};
 
 struct FormRequest {
     std::unique_ptr<CHttpConnection> connection;
     std::unique_ptr<CHttpFile> file;
     DWORD status = 0;  // 0 when the response has none
+    bool badUrl = false;   // the URL itself cannot be read (or is not trusted); nothing sent
+    bool refused = false;  // a redirect was not followed; nothing sent to its target
 };
 
-// Connects, sends and reads the status; throws CInternetException.
-FormRequest SendFormRequest(CInternetSession& session, const HttpTarget& target);
+// Connects, sends and reads the status, following redirects itself: a hop from https to
+// http, a hop the lock does not trust, or one more than kMaxRedirects ends the request
+// with `refused`, and nothing goes to that hop. Throws CInternetException.
+FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape);

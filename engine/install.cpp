@@ -155,6 +155,11 @@ BOOL UpdateProgressDialog::InstallFiles()
     m_items.ForEachWorkingCopy([this](UpdateItem& stored, UpdateItem& item) {
         if (item.m_nUpdateState == kNoUpdate || item.m_nResult == kResultDownloadFailed)
             return;
+        // A quitting host: no file more is installed and no question asked.
+        if (m_stopRequested) {
+            stored.m_nResult = kResultInstallFailed;
+            return;
+        }
         if (item.m_nUpdateState == kInstalledNewer && !AskAboutFile(m_hWnd, kNewerQuestion, item.m_strTargetPath)) {
             stored.m_nResult = kResultDeclined;
             return;

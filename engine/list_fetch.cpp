@@ -16,19 +16,23 @@ const char* const kNoListText = "서버에 업데이트 목록 파일이 없거�
 
 DWORD UpdateProgressDialog::ProbeContentLength(CString url)
 {
-    InternetHandle session(InternetOpenA("Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                         nullptr, 0));
-    if (!session)
+    CInternetSession session("Updater");
+    if (!session.IsOpen())
         return 0;
-    InternetHandle request(InternetOpenUrlA(session.Get(), url, nullptr, 0, kNoCache, 0));
-    if (!request)
+    try {
+        // The same reading, lock and redirect rules as every other request.
+        const FormRequest probe = SendRequest(session, url, m_trustedSites, RequestShape::Probe);
+        if (!probe.file)
+            return 0;
+        DWORD length = 0;
+        DWORD size = sizeof(length);
+        if (!HttpQueryInfoA(probe.file->Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
+                            nullptr))
+            return 0;
+        return length;
+    } catch (const CInternetException&) {
         return 0;
-    DWORD length = 0;
-    DWORD size = sizeof(length);
-    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                        &length, &size, nullptr))
-        return 0;
-    return length;
+    }
 }
 
 BOOL UpdateProgressDialog::FetchUpdateList()
@@ -52,15 +56,18 @@ BOOL UpdateProgressDialog::FetchUpdateList()
         return FALSE;
     }
 
-    HttpTarget target;
-    if (!ParseHttpTarget(m_listUrl, &target)) {
-        m_lastErrorCode = 43;
-        m_lastErrorText = "서버주소가 올바르지 않습니다.";
-        return FALSE;
-    }
-
     try {
-        FormRequest request = SendFormRequest(session, target);
+        FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form);
+        if (request.badUrl) {
+            m_lastErrorCode = 43;
+            m_lastErrorText = kBadUrlText;
+            return FALSE;
+        }
+        if (request.refused) {
+            m_lastErrorCode = 42;
+            m_lastErrorText = kRedirectRefusedText;
+            return FALSE;
+        }
         CHttpFile* file = request.file.get();
         const DWORD status = request.status;
         if (status != HTTP_STATUS_OK) {

@@ -33,15 +33,17 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
     enter(Preparing, 0);
     dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, 0);
 
+    // Each step runs only while the host is not quitting.
+    auto go = [dialog] { return !dialog->m_stopRequested; };
     [&] {
         enter(FetchingList, 0);
-        if (!dialog->FetchUpdateList())
+        if (!dialog->FetchUpdateList() || !go())
             return;
         enter(ParsingList, 5);
-        if (!dialog->ParseUpdateList())
+        if (!dialog->ParseUpdateList() || !go())
             return;
         enter(CheckingVersions, 8);
-        if (!dialog->CheckVersions())
+        if (!dialog->CheckVersions() || !go())
             return;
         enter(CountingUpdates, 10);
         dialog->CountUpdates();
@@ -62,12 +64,12 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
         dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, dialog->m_progress);
 
         enter(PreparingStaging, 15);
-        if (!dialog->CreateStagingFolder())
+        if (!go() || !dialog->CreateStagingFolder())
             return;
         dialog->m_downloadRangeLow = 25;
         dialog->m_downloadRangeHigh = 90;
         enter(Downloading, 25);
-        if (!dialog->DownloadFiles())
+        if (!dialog->DownloadFiles() || !go())
             return;
         enter(Installing, 95);
         if (!dialog->InstallFiles())
@@ -77,9 +79,10 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
         Sleep(300);
     }();
 
+    // The dialog may end and go once the finish is handled: what is needed after it is read first.
+    const bool pause = dialog->m_updateCount != 0 && dialog->m_isNt6 != 1;
     dialog->Notify(WM_UPDATE_FINISHED, 0, dialog->m_progress);
-    // The window is gone from here on; only these two fields are still read.
-    if (dialog->m_updateCount != 0 && dialog->m_isNt6 != 1)
+    if (pause)
         Sleep(50);
     return 1;
 }

@@ -57,11 +57,16 @@ INT_PTR CDialog::DoModal()
         EnableWindow(owner, FALSE);
 
     MSG msg;
+    bool quit = false;
+    int quitCode = 0;
     while (m_continueModal) {
         const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {  // WM_QUIT ends the dialog and is passed on to the outer loop
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
+        if (got == 0) {
+            quit = true;
+            quitCode = static_cast<int>(msg.wParam);
+            if (OnQuitMessage())
+                break;
+            continue;
         }
         if (got == -1)
             break;
@@ -77,6 +82,9 @@ INT_PTR CDialog::DoModal()
     }
     DestroyWindow(window);
     m_hWnd = nullptr;
+    // The outer loop still sees the quit.
+    if (quit)
+        PostQuitMessage(quitCode);
     return m_modalResult;
 }
 

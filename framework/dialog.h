@@ -78,6 +78,9 @@ protected:
     virtual void OnCancel();
     // TRUE when the message was handled and must not be dispatched.
     virtual BOOL PreTranslateMessage(MSG* msg);
+    // WM_QUIT reached the modal loop: true ends the loop now; false keeps it running until
+    // the dialog ends itself. Either way the quit is passed on to the outer loop after.
+    virtual bool OnQuitMessage() { return true; }
 
     void EndDialog(int result);
     // Centres over the owner when it is visible, else on the work area of its monitor.

@@ -3,20 +3,30 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "control/control_text.h"
 #include "control/guids.h"
+#include "control/site_lock.h"
+#include "control/trusted_sites.h"
 #include "ui/progress_dialog.h"
 
 namespace {
 
-// The control module's path as its registration gives it.
+// The control module's path as the machine's registration gives it. Never the merged
+// HKEY_CLASSES_ROOT view: a standard user can shadow that in HKCU\Software\Classes, and
+// this program runs elevated.
 std::string RegisteredControlPath()
 {
-    const std::string path = "CLSID\\" + GuidText(CLSID_VexaUpdater) + "\\InprocServer32";
+    const std::string path = "Software\\Classes\\CLSID\\" + GuidText(CLSID_VexaUpdater) + "\\InprocServer32";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::string();
     char value[MAX_PATH] = {};
-    LONG size = sizeof(value) - 1;
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, path.c_str(), value, &size) != ERROR_SUCCESS)
+    DWORD size = sizeof(value) - 1, type = 0;
+    const LONG read = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return std::string();
     return value;
 }
@@ -32,6 +42,10 @@ int RunHelper(int argc, char** argv)
         return kHelperBadArgument;
     if (list.empty() || data.empty())
         return kHelperBadArgument;
+    // The control's own policy: a locked build runs only for its sites.
+    const std::vector<std::string>& sites = TrustedSites();
+    if (!sites.empty() && (!SiteIsTrusted(list, sites) || !SiteIsTrusted(data, sites)))
+        return kHelperUntrusted;
     const std::string control = RegisteredControlPath();
     if (control.empty() || control.find('\\') == std::string::npos)
         return kHelperNoControl;
@@ -44,6 +58,7 @@ int RunHelper(int argc, char** argv)
     dialog.m_dataUrl = DataUrlForDialog(data);
     dialog.m_controlModulePath = control;
     dialog.m_mayHandOver = FALSE;
+    dialog.m_trustedSites = sites;
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)

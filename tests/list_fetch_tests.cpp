@@ -2,6 +2,8 @@
 // them, and every way the fetch can fail.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -243,6 +245,70 @@ TEST_F(ListFetch, AWholeRunFetchesAndParsesTheListThenReachesTheVersionCheck)
     EXPECT_EQ(run.notes[3].lParam, 8) << "version check step progress";
     EXPECT_EQ(run.notes.back().message, static_cast<UINT>(WM_UPDATE_FINISHED)) << "the run finishes";
     EXPECT_EQ(NewRequests().size(), 2u) << "the probe and the fetch";
+}
+
+// Redirects are followed one hop at a time and judged before anything is sent: never from
+// https to http, never beyond five hops, and in a locked job never to an untrusted host (a
+// second server, reached as localhost, plays the attacker and serves a list of its own).
+TEST_F(ListFetch, RedirectsAreJudgedBeforeTheyAreFollowed)
+{
+    TestServer attacker;
+    ASSERT_TRUE(attacker.Start()) << attacker.Error();
+    ASSERT_TRUE(attacker.PutFile("moved/list.txt", "[UPDATE FILES]\nEVIL.dll\n"));
+    ASSERT_TRUE(server->PutFile("moved/list.txt", "[UPDATE FILES]\nA.dll\n"));
+    const std::string evil = "http://localhost:" + std::to_string(attacker.HttpPort()) + "/moved/list.txt";
+    auto via = [](const std::string& code, const std::string& to) {
+        std::string encoded;
+        for (char c : to)
+            encoded += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : [&] {
+                char hex[4];
+                snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+                return std::string(hex);
+            }();
+        return "/redirect/" + code + "/" + encoded;
+    };
+    std::string sixHops = server->HttpUrl("/moved/list.txt");
+    for (int i = 0; i < 6; ++i)
+        sixHops = server->HttpUrl(via("302", sixHops));
+    std::string fiveHops = server->HttpUrl("/moved/list.txt");
+    for (int i = 0; i < 5; ++i)
+        fiveHops = server->HttpUrl(via("307", fiveHops));
+    struct Case {
+        std::string url;
+        bool locked;
+        bool fetched;
+        const char* what;
+    };
+    const Case cases[] = {
+        {server->HttpUrl(via("302", server->HttpUrl("/moved/list.txt"))), false, true, "a redirect on the same site"},
+        {server->HttpsUrl(via("301", server->HttpsUrl("/moved/list.txt"))), true, true, "https to https, locked"},
+        {fiveHops, true, true, "five hops are followed"},
+        {sixHops, false, false, "a sixth hop is not"},
+        {server->HttpsUrl(via("302", server->HttpUrl("/moved/list.txt"))), false, false, "https to http, unlocked"},
+        {server->HttpsUrl(via("308", server->HttpUrl("/moved/list.txt"))), true, false, "https to http, locked"},
+        {server->HttpUrl(via("302", evil)), true, false, "to an untrusted host"},
+        {server->HttpUrl(via("303", "http://127.0.0.1:" + std::to_string(attacker.HttpPort()) + "#@" + evil.substr(7))),
+         true, false, "to a hidden host"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        job.m_trustedSites = c.locked ? std::vector<std::string>{"127.0.0.1"} : std::vector<std::string>{};
+        seen = server->Requests().size();
+        const BOOL fetched = Fetch(c.url);
+        EXPECT_EQ(fetched != FALSE, c.fetched) << "the fetch";
+        if (c.fetched) {
+            EXPECT_EQ(job.m_listText.Str(), "[UPDATE FILES]\nA.dll\n") << "the list where the redirect led";
+        } else {
+            EXPECT_EQ(job.m_lastErrorCode, 51) << "the probe found no list where it may go";
+            EXPECT_EQ(job.m_listText.Str(), "") << "no list kept";
+        }
+        if (c.url.compare(0, 6, "https:") == 0) {
+            for (const RecordedRequest& r : NewRequests())
+                EXPECT_EQ(r.scheme, "https") << "nothing goes over http after https: " << r.target;
+        }
+        EXPECT_EQ(attacker.Requests().size(), 0u) << "no request reached the untrusted server";
+    }
+    job.m_trustedSites.clear();
 }
 
 TEST(UrlParser, SplitsServiceServerObjectAndPort)

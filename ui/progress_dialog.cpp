@@ -68,6 +68,7 @@ void UpdateProgressDialog::PrepareWindow()
     m_windowHidden = FALSE;
     m_filesToUpdate = 0;
     m_filesInstalled = 0;
+    m_stopRequested = false;
 
     m_isNt6 = m_mayHandOver ? IsNtVersion6() : FALSE;
 
@@ -100,6 +101,14 @@ void UpdateProgressDialog::OnCancel()
 {
     // A close request only clears the staging folder; the run ends the dialog itself.
     RemoveStagingFolder(m_stagingFolder);
+}
+
+bool UpdateProgressDialog::OnQuitMessage()
+{
+    // The worker works on this object until its finish notification: the loop runs on
+    // until then, so that neither the items nor the dialog go while it still uses them.
+    m_stopRequested = true;
+    return false;
 }
 
 BOOL UpdateProgressDialog::PreTranslateMessage(MSG* msg)
@@ -156,8 +165,10 @@ bool ReadVersion(OSVERSIONINFOA* info)
 
 BOOL UpdateProgressDialog::IsNtVersion6()
 {
+    // 6 and later: a host that declares Windows 10 support is told 10.0, and those are
+    // exactly the systems on which only the elevated helper can write the folders.
     OSVERSIONINFOA info;
-    return ReadVersion(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 6;
+    return ReadVersion(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 6;
 }
 
 BOOL UpdateProgressDialog::IsNtVersion5OrLater()

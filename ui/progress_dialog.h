@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <string>
+#include <vector>
+
 #include "engine/path_macro_text.h"
 #include "engine/update_item.h"
 #include "framework/dialog.h"
@@ -64,6 +68,12 @@ public:
     // (empty: the module this code is in), and whether a run may hand over at all.
     CString m_controlModulePath;
     BOOL m_mayHandOver = TRUE;
+    // A locked build's sites: every request of the run, and every redirect it follows, is
+    // judged by them (empty: not locked). Set by the control and the helper before a run.
+    std::vector<std::string> m_trustedSites;
+    // The host is quitting (WM_QUIT reached the modal loop): the worker skips what is left
+    // of the run, and the dialog ends with IDABORT once the worker has finished with it.
+    std::atomic<bool> m_stopRequested{false};
     // What the run left, tallied when it finished, before the items were released.
     int m_filesToUpdate = 0;
     int m_filesInstalled = 0;
@@ -143,6 +153,7 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     BOOL PreTranslateMessage(MSG* msg) override;
+    bool OnQuitMessage() override;
 
     void OnDestroy();
     LRESULT OnNcHitTest(POINT point);

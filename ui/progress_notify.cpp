@@ -38,6 +38,13 @@ LRESULT UpdateProgressDialog::OnUpdateFinished(WPARAM, LPARAM percent)
     }
     ReleaseItems();
     SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, m_skinWidth, m_skinHeight, SWP_NOSIZE | SWP_NOMOVE);
+    if (m_stopRequested) {
+        // The host is quitting: no hand-over, and the caller learns the run was cut short.
+        m_handedOver = FALSE;
+        RemoveStagingFolder(m_stagingFolder);
+        EndDialog(IDABORT);
+        return 0;
+    }
     OnOK();
     return 0;
 }

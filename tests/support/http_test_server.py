@@ -23,6 +23,8 @@ Paths:
   /slow/<bytes-per-s>/<file>   like /<file>, sent at that rate (a link's speed); a request with
                                the agent "Updater" gets only the head, as /bare-probe/
   /tamper/<file>               like /<file>, of the same length, with its middle byte changed
+  /redirect/<code>/<target>    that status (301, 302, 303, 307, 308) with Location: <target>, the
+                               rest of the path percent-decoded (an absolute or relative URL)
   /_stop                       answers, then the server exits (not logged)
 
 Log record per request (one line each, flushed before the response goes out):
@@ -54,7 +56,8 @@ import urllib.parse
 
 CHUNK = 1 << 20
 REASONS = {
-    200: "OK", 301: "Moved Permanently", 302: "Found", 304: "Not Modified",
+    200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other", 304: "Not Modified",
+    307: "Temporary Redirect", 308: "Permanent Redirect",
     400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
     405: "Method Not Allowed", 500: "Internal Server Error", 502: "Bad Gateway",
     503: "Service Unavailable",
@@ -244,6 +247,9 @@ class Handler(socketserver.BaseRequestHandler):
         try:
             if path.startswith("/chunked/"):
                 return self.file_plan(path[len("/chunked/"):], "chunked")
+            if path.startswith("/redirect/") and len(segments) >= 4:
+                location = urllib.parse.unquote("/".join(segments[3:]))
+                return (int(segments[2]), "redirect", None, location)
             if path.startswith("/status/") and len(segments) >= 3:
                 return (int(segments[2]), "simple", None, None)
             if path.startswith("/after/") and len(segments) >= 5:
@@ -331,6 +337,13 @@ class Handler(socketserver.BaseRequestHandler):
             return False
         if mode == "simple":
             self.send_simple(status, close=not keep_alive, method=method)
+            return keep_alive
+        if mode == "redirect":
+            body = b"moved\n"
+            self.head(status, [("Location", argument), ("Content-Type", "text/plain"),
+                               ("Content-Length", str(len(body)))], not keep_alive)
+            if method != "HEAD":
+                self.send(body)
             return keep_alive
         size = os.path.getsize(full)
         kind = [("Content-Type", "application/octet-stream"),
