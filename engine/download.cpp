@@ -145,6 +145,14 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
             return FALSE;
         }
     }
+    // A URL that cannot be read (or, locked, is not trusted) is refused before any request,
+    // with its error, rather than failing silently at the probe.
+    HttpTarget target;
+    if (!ReadHttpTarget(url, m_trustedSites, &target)) {
+        m_lastErrorCode = 43;
+        m_lastErrorText = kBadUrlText;
+        return FALSE;
+    }
     const DWORD expected = ProbeContentLength(url);
     if (expected == 0)
         return FALSE;

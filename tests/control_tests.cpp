@@ -9,6 +9,7 @@
 #include <olectl.h>
 #include <objsafe.h>
 #include <urlmon.h>
+#include <wininet.h>
 #include <shlwapi.h>
 
 #include <atomic>
@@ -1299,6 +1300,43 @@ TEST(SiteLock, MatchingRules)
     for (const Case& c : cases)
         EXPECT_EQ(SiteIsTrusted(c.url, sites), c.trusted) << c.what << ": " << c.url;
     EXPECT_FALSE(SiteIsTrusted("http://example.com/", {})) << "an empty list trusts nothing";
+}
+
+// The lock's reading held against the platform's own URL cracker, the reader a request built
+// from the URL text would use: whatever the lock trusts, WinINet finds the same host, port
+// and scheme, and no user name.
+TEST(SiteLock, TrustsOnlyWhatThePlatformReadsTheSameWay)
+{
+    const std::vector<std::string> sites = {"example.com"};
+    const char* const urls[] = {
+        "http://example.com/list.txt", "http://example.com:8080/x?y=1", "https://www.example.com", "HTTP://EXAMPLE.COM/",
+        "http://example.com#@evil.net?x", "http://example.com#@evil.net/x", "http://example.com?@evil.net/x",
+        "http://example.com/@evil.net/x", "http://example.com:80@evil.net/", "http://example.com\\@evil.net/",
+        "http://example.com\\.evil.net/", "http://example.com%2F@evil.net/", "http://example.com:8080:9090/",
+        "http://example.com:/x", "http://example.com x@evil.net/", "http://example.com\t@evil.net/",
+        "http://a@example.com/", "http://example.com?x#@evil.net/", "http://example.com/x?#@evil.net",
+    };
+    int trusted = 0;
+    for (const char* url : urls) {
+        SCOPED_TRACE(url);
+        LockedUrl read;
+        if (!SiteIsTrusted(url, sites) || !ReadLockedUrl(url, &read))
+            continue;
+        ++trusted;
+        char host[256] = {}, user[256] = {};
+        URL_COMPONENTSA parts = {};
+        parts.dwStructSize = sizeof(parts);
+        parts.lpszHostName = host;
+        parts.dwHostNameLength = sizeof(host);
+        parts.lpszUserName = user;
+        parts.dwUserNameLength = sizeof(user);
+        ASSERT_TRUE(InternetCrackUrlA(url, 0, 0, &parts)) << "the platform reads a trusted URL";
+        EXPECT_EQ(Lower(host), read.host) << "the same host";
+        EXPECT_EQ(static_cast<int>(parts.nPort), read.port) << "the same port";
+        EXPECT_EQ(parts.nScheme == INTERNET_SCHEME_HTTPS, read.scheme == "https") << "the same scheme";
+        EXPECT_EQ(std::string(user), "") << "no user name";
+    }
+    EXPECT_EQ(trusted, 6) << "the plain forms (and ?@, /@ on the host) are trusted, every hostile one refused";
 }
 
 // The control of a module built locked to 127.0.0.1 and to https pages of pay.example,

@@ -155,9 +155,7 @@ TEST_F(Download, NothingMeasurableIsNotRequested)
     ASSERT_TRUE(server->PutFile("files/c.dll", Pattern(5000)));
     ASSERT_TRUE(server->PutFile("files/empty.dll", ""));
     ASSERT_TRUE(WriteFileBytes(Local("c.dll"), "old")) << "a file already staged";
-    const int closed = UnusedLocalPort();
-    for (const std::string& url : {server->HttpUrl("/chunked/files/c.dll"), server->HttpUrl("/files/empty.dll"),
-                                   "ftp://127.0.0.1:" + std::to_string(closed) + "/c.dll"}) {
+    for (const std::string& url : {server->HttpUrl("/chunked/files/c.dll"), server->HttpUrl("/files/empty.dll")}) {
         SCOPED_TRACE(url);
         EXPECT_FALSE(Fetch(url, "c.dll")) << "the download fails";
         EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
@@ -257,6 +255,7 @@ TEST_F(DownloadWithoutProvider, ADigestThatCannotBeComputedRefusesTheFileAndSays
     ASSERT_TRUE(server->PutFile("files/abc.dll", "abc"));
     const std::string url = server->HttpUrl("/files/abc.dll");
     EXPECT_FALSE(job.DownloadFile(url.c_str(), Local("staged").c_str(), kSha256Abc)) << "refused";
+    EXPECT_EQ(NewRequests().size(), 0u) << "refused before any request, the size probe too";
     EXPECT_FALSE(FileExists(Local("staged"))) << "nothing staged";
     EXPECT_EQ(job.m_lastErrorCode, 47) << "the digest's error";
     EXPECT_EQ(job.m_lastErrorText.Str(), "파일의 무결성을 확인할 수 없습니다.") << "naming the check, not tampering";
@@ -331,6 +330,27 @@ TEST_F(DownloadRun, PercentsForSixtySixFilesAndAfterAFailure)
 
     run = Run(3, {1});
     EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({46, 67, 67})) << "after a failure the same percent again";
+    ASSERT_EQ(run.items.size(), 3u) << "three items";
+    const int results[] = {kResultInstalled, kResultDownloadFailed, kResultInstalled};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(run.items[i].m_nResult, results[i]) << "file " << i << ": the missing one fails, the next still installs";
+    std::string stored;
+    EXPECT_TRUE(ReadWholeFile(folder + "\\app\\r" + std::to_string(runs) + "m2.txt", &stored) && stored == Pattern(1002))
+        << "the file after the failure is installed";
+    EXPECT_FALSE(FileExists(folder + "\\app\\r" + std::to_string(runs) + "m1.txt")) << "the missing one is not";
+}
+
+TEST_F(Download, AFileUrlThatCannotBeReadIsRefusedBeforeAnyRequest)
+{
+    const std::string cases[] = {"ftp://127.0.0.1:" + std::to_string(server->HttpPort()) + "/files/a.dll", "no scheme/a.dll"};
+    for (const std::string& url : cases) {
+        SCOPED_TRACE(url);
+        seen = server->Requests().size();
+        EXPECT_FALSE(job.DownloadFile(url.c_str(), Local("staged").c_str())) << "refused";
+        EXPECT_EQ(job.m_lastErrorCode, 43) << "error 43";
+        EXPECT_EQ(job.m_lastErrorText.Str(), "서버주소가 올바르지 않습니다.") << "its text";
+        EXPECT_EQ(NewRequests().size(), 0u) << "no request, not even the probe";
+    }
 }
 
 }  // namespace

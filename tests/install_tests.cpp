@@ -5,7 +5,9 @@
 // disk that ctest mounts (VEXA_SMALL_DISK names its drive).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,19 +105,43 @@ long long SecondsFromNow(const FILETIME& time)
     return (ticks(now) - ticks(time)) / 10000000;
 }
 
-// The temporary copies left in a folder.
-std::vector<std::string> Leftovers(const std::string& folder)
+// Every name in a folder, sorted: compared before and after, it shows anything left behind,
+// whatever its name.
+std::vector<std::string> Listing(const std::string& folder)
 {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data = {};
-    HANDLE find = FindFirstFileA((folder + "\\~vx*").c_str(), &data);
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return names;
     do
-        names.push_back(data.cFileName);
+        if (strcmp(data.cFileName, ".") != 0 && strcmp(data.cFileName, "..") != 0)
+            names.push_back(data.cFileName);
     while (FindNextFileA(find, &data));
     FindClose(find);
+    std::sort(names.begin(), names.end());
     return names;
+}
+
+using Names = std::vector<std::string>;
+
+// A listing with one more name.
+Names With(Names names, const std::string& name)
+{
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A box the shell shows about a program it cannot start: a notice that asks nothing, under
+// neither of the run's own captions, with a text.
+void ExpectShellsOwnBox(const SeenBox& box)
+{
+    EXPECT_TRUE(box.ok && !box.yes && !box.no) << "the shell's notice asks nothing: " << Describe(box);
+    EXPECT_NE(box.caption, kConfirmCaption) << "not the run's question: " << Describe(box);
+    EXPECT_NE(box.caption, kNoticeCaption) << "not the run's notice: " << Describe(box);
+    EXPECT_NE(box.text, "") << "it says why";
 }
 
 // The fixtures' log, VEXA_FIXTURE_LOG, pointed at a file of the test's own.
@@ -318,9 +344,8 @@ TEST_F(Installed, AProgramThatCannotStartReturnsAtOnce)
     EXPECT_TRUE(job.LaunchProgram((folder + "\\absent.exe").c_str(), TRUE)) << "so does a missing program";
     const std::vector<SeenBox> boxes = answerer.Finish();
     // The shell may explain the failure in a box of its own; it is not the dialog's.
-    for (const SeenBox& box : boxes) {
-        EXPECT_FALSE(box.yes || box.no) << "nothing is asked: " << Describe(box);
-    }
+    for (const SeenBox& box : boxes)
+        ExpectShellsOwnBox(box);
     EXPECT_TRUE(log->Lines().empty()) << "nothing ran";
 }
 
@@ -357,13 +382,13 @@ TEST_F(InstallOne, TheListedLocalTimeWithDaylightSavingAndTheRestAsRead)
     // modification time), so the access time stands for the times written back as read.
     EXPECT_LT(SecondsFromNow(times.accessed), 600) << "the access time is the copy's, not the listed one";
     EXPECT_TRUE(times.attributes & FILE_ATTRIBUTE_HIDDEN) << "the copy's attributes are written back";
-    EXPECT_TRUE(Leftovers(folder + "\\가나\\deep").empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(folder + "\\가나\\deep"), Names({"a.dll"})) << "nothing else left in the folder";
 
     item = Staged(Pattern(70, 2), folder + "\\가나\\deep", target, "20260120080000");
     ASSERT_TRUE(job.InstallFile(item)) << "replaced";
     EXPECT_EQ(Content(target), Pattern(70, 2)) << "the new bytes";
     EXPECT_EQ(UtcText(TimesOf(target).modified), "2026-01-20 13:00:00") << "08:00 New York winter time";
-    EXPECT_TRUE(Leftovers(folder + "\\가나\\deep").empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(folder + "\\가나\\deep"), Names({"a.dll"})) << "nothing else left in the folder";
 }
 
 TEST_F(InstallOne, ShortOrImpossibleTimesKeepTheCopysTime)
@@ -392,7 +417,7 @@ TEST_F(InstallOne, ABareNameIsCopiedIntoTheCurrentFolder)
     SetCurrentDirectoryA(previous);
     EXPECT_TRUE(installed) << "installed without a folder: " << job.m_lastErrorText.Str();
     EXPECT_EQ(Content(here + "\\bare.txt"), "bare bytes") << "in the current folder";
-    EXPECT_TRUE(Leftovers(here).empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(here), Names({"bare.txt"})) << "nothing else left in the folder";
 }
 
 TEST_F(InstallOne, FolderAndCopyFailures)
@@ -405,19 +430,21 @@ TEST_F(InstallOne, FolderAndCopyFailures)
 
     item = Staged("new", folder, folder + "\\b.txt");
     item.m_strStagePath = (folder + "\\Update\\absent.bin").c_str();
+    Names before = Listing(folder);
     EXPECT_FALSE(job.InstallFile(item)) << "a staged file that went away";
     EXPECT_EQ(job.m_lastErrorCode, 32) << "copy error";
     EXPECT_EQ(job.m_lastErrorText.Str(), SystemText(ERROR_FILE_NOT_FOUND)) << "the system's text";
     EXPECT_FALSE(FileExists(folder + "\\b.txt")) << "nothing installed";
-    EXPECT_TRUE(Leftovers(folder).empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(folder), before) << "the folder as it was";
 
     ASSERT_TRUE(CreateDirectoryA((folder + "\\c.txt").c_str(), nullptr)) << "a folder in the target's place";
     item = Staged("new", folder, folder + "\\c.txt");
+    before = Listing(folder);
     EXPECT_FALSE(job.InstallFile(item)) << "a folder cannot be replaced";
     EXPECT_EQ(job.m_lastErrorCode, 32) << "copy error";
     EXPECT_FALSE(job.m_lastErrorText.IsEmpty()) << "with a text";
     EXPECT_TRUE(IsFolder(folder + "\\c.txt")) << "the folder stays";
-    EXPECT_TRUE(Leftovers(folder).empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(folder), before) << "the folder as it was";
 }
 
 TEST_F(InstallOne, RemovingTheStagingFolder)
@@ -556,7 +583,8 @@ TEST_F(InstallRun, FromTheListToInstalledFilesThenNothingToDo)
         EXPECT_EQ(UtcText(TimesOf(Target(names[i])).modified), times[i]) << "listed time of " << names[i];
     }
     EXPECT_FALSE(FileExists(app + "\\Update")) << "the staging folder is gone";
-    EXPECT_TRUE(Leftovers(app).empty() && Leftovers(app + "\\data").empty()) << "no temporary copies";
+    EXPECT_EQ(Listing(app), Names({"a.dll", "c.bin", "data"})) << "only the installed files";
+    EXPECT_EQ(Listing(app + "\\data"), Names({"b.txt"})) << "only the installed file";
     bool installing = false;
     for (const Notification& note : run.notes) {
         installing |= note.message == WM_UPDATE_PROGRESS && note.runState == Installing && note.lParam == 95;
@@ -638,9 +666,11 @@ TEST_F(InstallRun, QuestionsAboutNewerAndReadOnlyFilesInListOrder)
 TEST_F(InstallRun, ATargetInUseIsReportedAndKept)
 {
     ASSERT_TRUE(WriteFileBytes(Target("held.dll"), "installed"));
+    Names before;
     {
         FileHolder holder(Target("held.dll"), "none");
         ASSERT_TRUE(holder.Holding()) << "another process holds the target without sharing";
+        before = Listing(app);
         RecordedRun run = Run({{"held.dll", Pattern(900, 6), "", ""}, {"free.dll", "free", "", ""}},
                               {{kNoticeCaption, IDOK}});
         ExpectBox(0, kNoticeCaption, kInUseNotice + Stage("held.dll"), false, InformationIcon(), run);
@@ -650,7 +680,7 @@ TEST_F(InstallRun, ATargetInUseIsReportedAndKept)
         EXPECT_EQ(Item(1).m_nResult, kResultInstalled) << "the next file is installed";
     }
     EXPECT_EQ(Content(Target("held.dll")), "installed") << "the installed file is intact";
-    EXPECT_TRUE(Leftovers(app).empty()) << "no temporary copy left";
+    EXPECT_EQ(Listing(app), With(before, "free.dll")) << "only the installed file added";
 
     // The code of the failure, seen directly.
     UpdateProgressDialog job;
@@ -675,9 +705,8 @@ TEST_F(InstallRun, RegistrationComesBeforeTheStartAndAFailureStillStarts)
                            {"quiet.exe", FixtureBytes("recorder.exe"), "", "|RUNSILENT"},
                            {"component_false.ocx", FixtureBytes("component_false.ocx"), "", "|UNREG"}});
     EXPECT_EQ(run.endCode, IDOK) << "the run ends";
-    for (const SeenBox& box : boxes) {
-        EXPECT_FALSE(box.yes || box.no) << "only the shell's own notice may appear: " << Describe(box);
-    }
+    for (const SeenBox& box : boxes)
+        ExpectShellsOwnBox(box);
     EXPECT_EQ(log->Lines(), std::vector<std::string>({"register self_registering.exe", "run self_registering.exe|  |",
                                                       "register component_fails.dll", "run rec2.exe|  |",
                                                       "run quiet.exe|  /silent|", "register component_false.ocx"}))
@@ -723,7 +752,7 @@ TEST_F(InstallRun, AFullDiskKeepsTheInstalledFileByteForByte)
     EXPECT_EQ(Item(0).m_nResult, kResultInstallFailed) << "result 4";
     EXPECT_EQ(Item(0).m_strErrorText.Str(), SystemText(ERROR_DISK_FULL)) << "the system's text";
     EXPECT_TRUE(Content(full + "\\big.dll") == installed) << "the installed file is unchanged byte for byte";
-    EXPECT_TRUE(Leftovers(full).empty()) << "no temporary copy left on the full disk";
+    EXPECT_EQ(Listing(full), Names({"big.dll"})) << "nothing left on the full disk";
     RemoveFolderTree(full);
     RemoveFolderTree(fill);
 }

@@ -342,7 +342,10 @@ int UnusedLocalPort()
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
         port = ntohs(address.sin_port);
-    closesocket(s);
+    // The socket stays bound and never listens, for the process's life: no other program
+    // can take the port, and a connection to it is refused.
+    if (port == 0)
+        closesocket(s);
     return port;
 }
 

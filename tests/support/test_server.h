@@ -66,7 +66,8 @@ private:
 // WinINet accepts the server's certificate. The machine's own trust store is never used.
 bool TrustTestAuthority(std::string* error);
 
-// A port on 127.0.0.1 that nothing listens on.
+// A port on 127.0.0.1 that nothing listens on; it stays reserved (bound, never listening)
+// for the rest of the process, so a connection to it is always refused.
 int UnusedLocalPort();
 
 // The Unix path of a Windows path, through Wine; empty when there is none.
