@@ -6,6 +6,7 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
+#include "control/list_keys.h"
 #include "control/site_lock.h"
 #include "control/trusted_sites.h"
 #include "framework/handles.h"
@@ -157,6 +158,7 @@ short CVexaUpdaterCtrl::DoUpdate()
     m_progressDialog.m_dataUrl = DataUrlForDialog(data.Str());
     m_progressDialog.m_title = title;
     m_progressDialog.m_trustedSites = sites;
+    m_progressDialog.m_listKeys = ListKeys();
 
     m_running = true;
     const INT_PTR end = m_progressDialog.DoModal();

@@ -134,6 +134,12 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         m_lastErrorText = message;
         return FALSE;
     }
+    // A keyed build installs only what the signed list vouches for through its digest.
+    if (!m_listKeys.empty() && sha256.IsEmpty()) {
+        m_lastErrorCode = 47;
+        m_lastErrorText = kDigestUnavailable;
+        return FALSE;
+    }
     // The published digest is computed over the bytes as they arrive; the provider is
     // checked before any request, so that nothing is fetched or staged that cannot be verified.
     std::unique_ptr<Sha256Hash> hash;

@@ -1,7 +1,11 @@
 // Fetching the update list: a light probe for its announced length, then the list itself.
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "engine/form_request.h"
+#include "engine/list_signature.h"
+#include "framework/rsa_key.h"
 #include "framework/internet.h"
 #include "ui/progress_dialog.h"
 
@@ -11,6 +15,18 @@ namespace {
 constexpr DWORD kMaxReserve = 64u * 1024 * 1024;
 
 const char* const kNoListText = "서버에 업데이트 목록 파일이 없거나 URL 주소가 틀렸습니다.";
+const char* const kUnsignedListText = "업데이트 목록의 서명을 확인할 수 없습니다.";
+const char* const kExpiredListText = "업데이트 목록의 유효기간이 지났습니다.";
+
+// Now in UTC as 14 digits, the form the list's expiry is compared in.
+std::string UtcNowDigits()
+{
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    char digits[16] = {};
+    wsprintfA(digits, "%04u%02u%02u%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return digits;
+}
 
 }  // namespace
 
@@ -88,7 +104,7 @@ BOOL UpdateProgressDialog::FetchUpdateList()
             m_listText.Append(piece, static_cast<int>(length));
         file->Close();
         request.connection->Close();
-        return TRUE;
+        return VerifyListSignature();
     } catch (const CInternetException& failure) {
         m_listText.Empty();  // a list cut off is no list
         char message[1024] = {};
@@ -100,4 +116,38 @@ BOOL UpdateProgressDialog::FetchUpdateList()
         m_listText.Empty();
         return FALSE;
     }
+}
+
+BOOL UpdateProgressDialog::VerifyListSignature()
+{
+    if (m_listKeys.empty())
+        return TRUE;
+    // The list becomes its signed text, in place: the parser reads exactly what was signed.
+    std::vector<ListSignature> signatures;
+    int malformed = 0;
+    TakeOutSignatureLines(m_listText.Buffer(), &signatures, &malformed);
+    const std::string& signedText = m_listText.Str();
+    bool verified = false;
+    for (const std::string& pem : m_listKeys) {
+        const RsaPublicKey key(pem);
+        if (!key.IsOpen())
+            continue;
+        // Each check hashes the whole text: only signatures that name this key are tried.
+        for (const ListSignature& signature : signatures)
+            verified = verified || (signature.keyId == key.Id() && key.Verify(signedText, signature.signature));
+    }
+    std::string expires;
+    if (!verified || !ReadListExpiry(signedText, &expires)) {
+        m_listText.Empty();  // nothing of an unverified list is used
+        m_lastErrorCode = 48;
+        m_lastErrorText = kUnsignedListText;
+        return FALSE;
+    }
+    if (expires <= UtcNowDigits()) {
+        m_listText.Empty();
+        m_lastErrorCode = 48;
+        m_lastErrorText = kExpiredListText;
+        return FALSE;
+    }
+    return TRUE;
 }

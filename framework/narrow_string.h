@@ -21,6 +21,8 @@ public:
     operator const char*() const { return m_text.c_str(); }  // NOLINT
     std::string_view View() const { return m_text; }
     const std::string& Str() const { return m_text; }
+    // The storage itself, for rewriting a long text in place instead of copying it.
+    std::string* Buffer() { return &m_text; }
     char GetAt(int index) const { return m_text[static_cast<size_t>(index)]; }
 
     CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }

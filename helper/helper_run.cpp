@@ -7,6 +7,7 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
+#include "control/list_keys.h"
 #include "control/site_lock.h"
 #include "control/trusted_sites.h"
 #include "ui/progress_dialog.h"
@@ -59,6 +60,7 @@ int RunHelper(int argc, char** argv)
     dialog.m_controlModulePath = control;
     dialog.m_mayHandOver = FALSE;
     dialog.m_trustedSites = sites;
+    dialog.m_listKeys = ListKeys();
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)

@@ -12,6 +12,7 @@
 #include <wininet.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -1514,6 +1515,169 @@ TEST_F(LockedControl, IsSafeForScriptingOnlyOnATrustedPage)
 TEST_F(Container, AnUnlockedControlHasNoSafetyInterface)
 {
     EXPECT_EQ(Query<IObjectSafety>(IID_IObjectSafety), nullptr) << "the categories alone mark it, as before";
+}
+
+// --- signed lists --------------------------------------------------------------------------------
+
+// The lists vexa-publish signed for the keyed module (tests/support/make_signed_lists.sh).
+std::string SignedList(const std::string& name)
+{
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(BuildFolder() + "\\signed-lists\\" + name, &text)) << "the signed list " << name;
+    return text;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << "the list holds " << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// The line of text that starts with head, with its line end.
+std::string LineOf(const std::string& text, const std::string& head)
+{
+    const size_t at = text.find(head);
+    EXPECT_NE(at, std::string::npos) << "the list holds a line " << head;
+    if (at == std::string::npos)
+        return std::string();
+    return text.substr(at, text.find('\n', at) + 1 - at);
+}
+
+// The control of the module keyed with two test keys, made through its own class factory.
+class KeyedControl : public Container {
+protected:
+    void SetUp() override
+    {
+        Container::SetUp();
+        if (HasFatalFailure())
+            return;
+        HMODULE keyed = LoadLibraryA((BuildFolder() + "\\VexaUpdaterKeyed.ocx").c_str());
+        ASSERT_TRUE(keyed) << "the keyed module is built";
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(keyed, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(get(Guid(kClsid), IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        control->Release();
+        control = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
+        factory->Release();
+        for (const char* name : {"k1.dll", "k2.dat"}) {
+            std::string bytes;
+            ASSERT_TRUE(ReadWholeFile(BuildFolder() + "\\signed-lists\\files\\" + name, &bytes));
+            ASSERT_TRUE(server->PutFile(std::string("keyed/") + name, bytes));
+        }
+    }
+};
+
+// Every way a list can be changed after signing, against the keyed control: the refused
+// lists make no file request, install nothing and delete nothing; the valid ones install.
+TEST_F(KeyedControl, InstallsOnlyWhatASignatureByABuiltInKeyVouchesFor)
+{
+    const std::string app = "C:\\vexa-keyed\\app";
+    const std::string list = SignedList("signed.txt");
+    const std::string entry = LineOf(list, "%App Path%\\k1.dll");
+    const std::string folderLine = LineOf(list, "Install Path=");
+    const std::string signature = LineOf(list, "#@signature ");
+    const std::string noSignature = Replaced(list, signature, "");
+    const std::string base64 = signature.substr(signature.rfind(' ') + 1);
+    std::string urlSafe = base64;
+    for (char& c : urlSafe)
+        c = c == '+' ? '-' : c == '/' ? '_' : c;
+    std::string lf = list;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    struct Case {
+        std::string list;
+        bool installs;
+        const char* what;
+        bool verified = false;  // the list itself is accepted (its files may still be refused)
+    };
+    const Case cases[] = {
+        {list, true, "signed as published (CR LF)"},
+        {lf, true, "the same list served with LF"},
+        {SignedList("signed-b.txt"), true, "signed by the second built-in key"},
+        {SignedList("both.txt"), true, "two signatures, one by a built-in key"},
+        {signature + noSignature, true, "the signature line moved to the top"},
+        {list + signature, true, "the signature line doubled"},
+        {Replaced(list, "k1.dll|", "k1.dlL|"), false, "a byte of the target path"},
+        {Replaced(list, "||16|", "||17|"), false, "a byte of the size"},
+        {Replaced(list, "2026-07-15 12:34:56", "2026-07-15 12:34:57"), false, "a byte of the time"},
+        {Replaced(list, "|SHA256=", "|SHA256=0"), false, "a byte of the digest"},
+        {Replaced(list, "|ATFIRST", "|RUN"), false, "a flag"},
+        {Replaced(list, folderLine, Replaced(folderLine, "vexa-keyed", "vexa-keyeD")), false, "the folder line"},
+        {list + "%App Path%\\k2.dat||15|\r\n", false, "a line added"},
+        {Replaced(list, entry, ""), false, "a line removed"},
+        {Replaced(Replaced(list, entry, ""), "[FILE PATH]", entry + "[FILE PATH]"), false, "a line moved"},
+        {Replaced(list, "#@expires 2", "#@expires 3"), false, "the expiry pushed back"},
+        {Replaced(list, base64, base64.substr(0, base64.size() / 2)), false, "a truncated signature"},
+        {Replaced(list, base64, urlSafe), false, "a re-encoded signature"},
+        {SignedList("other.txt"), false, "signed by an unknown key"},
+        {SignedList("expired.txt"), false, "past its expiry"},
+        {SignedList("unsigned.txt"), false, "unsigned"},
+        {SignedList("nodigest.txt"), false, "signed, but an entry without its digest", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveFolderTree("C:\\vexa-keyed");
+        ASSERT_TRUE(CreateDirectoryA("C:\\vexa-keyed", nullptr) && CreateDirectoryA(app.c_str(), nullptr));
+        ASSERT_TRUE(WriteFileBytes(app + "\\keep.txt", "kept")) << "a file the run must not delete";
+        ASSERT_TRUE(CreateDirectoryA((app + "\\Update").c_str(), nullptr)) << "a staging folder left from before";
+        ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
+        SetText(L"SetListFileURL", Wide(server->HttpUrl("/keyed/list.txt").c_str()).c_str());
+        SetText(L"SetDataFileURL", Wide(server->HttpUrl("/keyed").c_str()).c_str());
+        seen = server->Requests().size();
+        EXPECT_EQ(Call(L"DoUpdate"), 0) << "a refused list is a failed step: 0";
+        size_t fileRequests = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fileRequests += r.target.find("/keyed/k") != std::string::npos;
+        std::string k1;
+        const bool installed = ReadWholeFile(app + "\\k1.dll", &k1) && k1 == "keyed module one";
+        EXPECT_EQ(installed, c.installs) << "installed";
+        if (!c.installs) {
+            EXPECT_EQ(fileRequests, 0u) << "no file requested";
+            EXPECT_FALSE(FileExists(app + "\\data")) << "no folder made";
+            if (!c.verified) {
+                EXPECT_TRUE(IsFolder(app + "\\Update")) << "the staging folder of an unverified list is not touched";
+            }
+        }
+        std::string kept;
+        EXPECT_TRUE(ReadWholeFile(app + "\\keep.txt", &kept) && kept == "kept") << "nothing deleted";
+    }
+    RemoveFolderTree("C:\\vexa-keyed");
+}
+
+// The helper keyed like the control: the same check, before anything else of the run.
+TEST_F(KeyedControl, TheKeyedHelperRefusesAChangedListAndInstallsASignedOne)
+{
+    const std::string list = SignedList("signed.txt");
+    struct Case {
+        std::string list;
+        DWORD expected;
+        const char* what;
+    };
+    const Case cases[] = {
+        {Replaced(list, "||16|", "||17|"), kHelperStopped, "a changed list"},
+        {SignedList("other.txt"), kHelperStopped, "signed by an unknown key"},
+        {list, kHelperInstalled, "signed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveFolderTree("C:\\vexa-keyed");
+        ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
+        seen = server->Requests().size();
+        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\VexaExKeyed.exe\" " +
+                                             Base64Encode(server->HttpUrl("/keyed/list.txt")) + " " +
+                                             Base64Encode(server->HttpUrl("/keyed")));
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, c.expected) << "the exit code";
+        size_t fileRequests = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fileRequests += r.target.find("/keyed/k") != std::string::npos;
+        EXPECT_EQ(fileRequests != 0, c.expected == kHelperInstalled) << "files requested only for the signed list";
+    }
+    std::string k1;
+    EXPECT_TRUE(ReadWholeFile("C:\\vexa-keyed\\app\\k1.dll", &k1) && k1 == "keyed module one") << "installed";
+    RemoveFolderTree("C:\\vexa-keyed");
 }
 
 // --- the helper program ----------------------------------------------------------------------

@@ -326,6 +326,49 @@ TEST_F(ListFetch, RedirectsAreJudgedBeforeTheyAreFollowed)
     job.m_trustedSites.clear();
 }
 
+// A file of the build folder (the tests folder's parent).
+std::string BuildFile(const std::string& name)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    std::string folder = path;
+    folder = folder.substr(0, folder.rfind('\\'));
+    std::string bytes;
+    EXPECT_TRUE(ReadWholeFile(folder.substr(0, folder.rfind('\\')) + "\\" + name, &bytes)) << name;
+    return bytes;
+}
+
+// A keyed job checks the fetched list before anything else uses it: code 48 and nothing kept.
+TEST_F(ListFetch, AKeyedJobRefusesAListItsKeysDoNotVouchFor)
+{
+    const std::string signedList = BuildFile("signed-lists\\signed.txt");
+    std::string changed = signedList;
+    changed[changed.find("||16|") + 3] = '7';
+    struct Case {
+        std::string list;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {signedList, 0, ""},
+        {changed, 48, "업데이트 목록의 서명을 확인할 수 없습니다."},
+        {BuildFile("signed-lists\\unsigned.txt"), 48, "업데이트 목록의 서명을 확인할 수 없습니다."},
+        {BuildFile("signed-lists\\expired.txt"), 48, "업데이트 목록의 유효기간이 지났습니다."},
+    };
+    job.m_listKeys = {BuildFile("keys\\test-a.pem")};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
+        EXPECT_EQ(Fetch(server->HttpUrl("/keyed/list.txt")) != FALSE, c.code == 0) << "the step";
+        EXPECT_EQ(job.m_lastErrorCode, c.code) << "the code";
+        EXPECT_EQ(job.m_lastErrorText.Str(), c.text) << "the text";
+        if (c.code != 0) {
+            EXPECT_EQ(job.m_listText.Str(), "") << "nothing of the list is kept";
+        }
+    }
+    job.m_listKeys.clear();
+}
+
 TEST(UrlParser, SplitsServiceServerObjectAndPort)
 {
     DWORD service = 99;

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "engine/list_format.h"
+#include "engine/list_signature.h"
+#include "tools/publish/list_signing.h"
 #include "tools/publish/pe_version.h"
 #include "tools/publish/release.h"
 
@@ -28,6 +31,14 @@ const LeadByteTable& Cp949()
 std::string Fixture(const std::string& name)
 {
     std::ifstream in(std::string(VEXA_FIXTURES) + "/" + name, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::string Key(const std::string& name)
+{
+    std::ifstream in(std::string(VEXA_TEST_KEYS) + "/" + name, std::ios::binary);
     std::ostringstream all;
     all << in.rdbuf();
     return all.str();
@@ -307,6 +318,52 @@ TEST(PublishCommand, ExitCodesAndMessages)
     all << list.rdbuf();
     EXPECT_NE(all.str().find("%System%\\a.dll|1.0.3.2|"), std::string::npos) << "the written list: " << all.str();
     EXPECT_EQ(std::ifstream(dir + "/list.txt.tmp").good(), false) << "no temporary left";
+}
+
+// Signing and checking with the control's line rules: what the tool signs verifies, with
+// either line end and the signature lines anywhere; any other change, another key or the
+// expiry refuses it, with the reason.
+TEST(ListSigning, SignsWhatTheParserReadsAndVerifiesItTheSameWay)
+{
+    const std::string list = "[FILE PATH]\r\nInstall=C:\\app\r\n[UPDATE FILES]\r\n%App Path%\\a.dll||5|\r\n";
+    std::string signedList = list, error;
+    ASSERT_TRUE(SignList(&signedList, {Key("test-a.key"), Key("test-b.key")}, kModified + 86400, &error)) << error;
+    std::string lf = signedList;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    const size_t first = signedList.find("#@signature ");
+    const std::string signatureLines = signedList.substr(first);
+    std::string moved = signedList.substr(0, first);
+    moved.insert(moved.find("[UPDATE FILES]"), signatureLines);
+    std::string changed = signedList;
+    changed[changed.find("||5|") + 2] = '6';
+    struct Case {
+        std::string list;
+        const char* key;
+        long long now;
+        const char* why;  // empty: verifies
+    };
+    const Case cases[] = {
+        {signedList, "test-a.pem", kModified, ""},
+        {signedList, "test-b.pem", kModified, ""},
+        {lf, "test-a.pem", kModified, ""},
+        {moved, "test-b.pem", kModified, ""},
+        {changed, "test-a.pem", kModified, "changed after signing"},
+        {signedList, "test-other.pem", kModified, "no signature by key"},
+        {signedList, "test-a.pem", kModified + 86400, "expired"},
+        {list, "test-a.pem", kModified, "no signature by key"},
+    };
+    for (const Case& c : cases) {
+        std::string why;
+        const bool verified = VerifyList(c.list, Key(c.key), c.now, &why);
+        EXPECT_EQ(verified, std::string(c.why).empty()) << c.key << ": " << why;
+        EXPECT_NE(why.find(c.why), std::string::npos) << "the reason: " << why;
+    }
+    EXPECT_EQ(SplitSignedList(signedList).signatures.size(), 2u) << "one signature line per key";
+    EXPECT_EQ(SplitSignedList(signedList).signatures[0].keyId, PublicKeyId(Key("test-a.pem"))) << "named by its key";
+    std::string digits;
+    EXPECT_TRUE(ReadListExpiry(SplitSignedList(signedList).signedText, &digits)) << "the expiry is signed";
+    EXPECT_EQ(digits, "20261202013000") << "a day after signing, UTC";
+    EXPECT_FALSE(SignList(&signedList, {Key("test-a.pem")}, kModified, &error)) << "a public key cannot sign";
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ packages=(
   wine wine64
   xvfb xauth x11-apps x11-utils imagemagick fonts-nanum
   googletest
-  python3 openssl curl
+  python3 openssl libssl-dev curl
   clang-14 libclang-rt-14-dev
   locales
   nginx-light

@@ -68,7 +68,7 @@ rm -rf "$install_dir"
 publish() {
   touch -d "2026-12-01 10:30:00 +0900" "$demo/release"/*
   build/host/vexa-publish --time-zone Asia/Seoul --output "$demo/www/update/list.txt" \
-    tools/demo/release.txt "$demo/release"
+    --sign "$root/build/x86_64/keys/demo.key" --expires 7 tools/demo/release.txt "$demo/release"
   cp -p "$demo/release"/* "$demo/www/update/files/"
 }
 cp "$fixtures/versioned_1_0_3_2.dll" "$demo/release/VexaSign.dll"
@@ -228,15 +228,36 @@ grep -a 'VexaSign' "$demo/www/update/list.txt" | sed 's/^/  /'
 want_decision[VexaSign.dll]=update
 run_page 3
 
+# The signature: one byte of the served list changed (VexaSign.dll's version, which would
+# make a control without keys download it again), the control refuses the list and requests
+# nothing after it.
+signed_list=$(cat "$demo/www/update/list.txt")
+sed -i 's/|1\.0\.9\.0|/|1.0.9.1|/' "$demo/www/update/list.txt"
+grep -q '|1\.0\.9\.1|' "$demo/www/update/list.txt" || { echo "demo: the list was not changed" >&2; exit 1; }
+log_start=$(wc -l < "$demo/logs/access.log")
+before=$(md5sum "$install_dir/VexaSign.dll")
+VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
+  "$list_url" "$data_url" > "$demo/logs/page-4.txt" 2>&1 || true
+after_list=$(tail -n +"$((log_start + 1))" "$demo/logs/access.log" | grep -vc ' /update/list.txt ' || true)
+echo
+echo "Run 4, one byte of the signed list changed: $(grep -m1 'DoUpdate returned' "$demo/logs/page-4.txt" | tr -d '\r')"
+echo "  requests after the list: $after_list"
+if ! grep -q 'DoUpdate returned 0' "$demo/logs/page-4.txt" || [ "$after_list" -ne 0 ] ||
+   [ "$before" != "$(md5sum "$install_dir/VexaSign.dll")" ]; then
+  echo "demo: the keyed control did not refuse the changed list" >&2
+  failed=1
+fi
+printf '%s\n' "$signed_list" > "$demo/www/update/list.txt"
+
 # The site lock: a list on a host the control is not locked to is refused before any request.
 log_start=$(wc -l < "$demo/logs/access.log")
 VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
-  "https://localhost:$https/update/list.txt" "$data_url" > "$demo/logs/page-4.txt" 2>&1 || true
+  "https://localhost:$https/update/list.txt" "$data_url" > "$demo/logs/page-5.txt" 2>&1 || true
 echo
-echo "Run 4, a list on localhost (not 127.0.0.1): $(grep -m1 'DoUpdate returned' "$demo/logs/page-4.txt" || echo 'no result')"
+echo "Run 5, a list on localhost (not 127.0.0.1): $(grep -m1 'DoUpdate returned' "$demo/logs/page-5.txt" || echo 'no result')"
 requests=$(( $(wc -l < "$demo/logs/access.log") - log_start ))
 echo "  requests that reached the server: $requests"
-grep -q 'DoUpdate returned -1' "$demo/logs/page-4.txt" && [ "$requests" -eq 0 ] \
+grep -q 'DoUpdate returned -1' "$demo/logs/page-5.txt" && [ "$requests" -eq 0 ] \
   || { echo "demo: the locked control did not refuse the other host" >&2; failed=1; }
 
 echo

@@ -27,6 +27,7 @@ sources_of() {
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
     fuzz_control_text) echo control/control_text.cpp ;;
     fuzz_site_lock) echo control/site_lock.cpp ;;
+    fuzz_list_signature) echo engine/list_signature.cpp engine/list_format.cpp engine/path_macro_text.cpp control/control_text.cpp framework/mbcs.cpp ;;
     fuzz_pe_version) echo tools/publish/pe_version.cpp ;;
     *) return 1 ;;
   esac
@@ -34,6 +35,7 @@ sources_of() {
 max_len_of() {
   case $1 in
     fuzz_list) echo 65536 ;;
+    fuzz_list_signature) echo 16384 ;;
     fuzz_pe_version) echo 65536 ;;
     *) echo 4096 ;;
   esac

@@ -69,6 +69,9 @@ void UpdateProgressDialog::PrepareWindow()
     m_filesToUpdate = 0;
     m_filesInstalled = 0;
     m_stopRequested = false;
+    // Only a folder that this run's list names is ever deleted at its end.
+    m_installFolder.Empty();
+    m_stagingFolder.Empty();
 
     m_isNt6 = m_mayHandOver ? IsNtVersion6() : FALSE;
 

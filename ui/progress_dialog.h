@@ -71,6 +71,9 @@ public:
     // A locked build's sites: every request of the run, and every redirect it follows, is
     // judged by them (empty: not locked). Set by the control and the helper before a run.
     std::vector<std::string> m_trustedSites;
+    // A keyed build's list keys (PEM): the list must be signed by one of them and not be
+    // past its expiry, and every file must carry its digest (empty: not keyed).
+    std::vector<std::string> m_listKeys;
     // The host is quitting (WM_QUIT reached the modal loop): the worker skips what is left
     // of the run, and the dialog ends with IDABORT once the worker has finished with it.
     std::atomic<bool> m_stopRequested{false};
@@ -100,6 +103,8 @@ public:
 
     // --- the list (engine/list_fetch.cpp, engine/list_parser.cpp)
     DWORD ProbeContentLength(CString url);
+    // Keyed builds: the fetched list's signature and expiry (error 48 when they fail).
+    BOOL VerifyListSignature();
     BOOL ParseUpdateEntry(CString line);
 
     // --- file tests of the version check (engine/version_check.cpp)

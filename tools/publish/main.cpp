@@ -2,18 +2,23 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
+#include "tools/publish/list_signing.h"
 #include "tools/publish/release.h"
 
 namespace {
 
 const char kHelp[] =
-    "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256] DESCRIPTION RELEASE-FOLDER\n"
+    "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256]\n"
+    "                    [--sign PRIVATE-KEY.pem]... [--expires DAYS] DESCRIPTION RELEASE-FOLDER\n"
+    "       vexa-publish --verify PUBLIC-KEY.pem LIST\n"
     "\n"
     "Writes the update list that VexaUpdater reads, for the files of RELEASE-FOLDER, as\n"
     "DESCRIPTION says where each one goes. Serve the list and the release folder's files\n"
@@ -38,6 +43,14 @@ const char kHelp[] =
     "is written in code page 949 with CR LF line ends (--output, default: standard output),\n"
     "and every entry is read back with the control's own parsing rules before it is kept.\n"
     "\n"
+    "--sign KEY.pem signs the list with that RSA private key (2048 to 4096 bits, PEM, as\n"
+    "`openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3072` writes); give it once per\n"
+    "key to carry several signatures (key rotation). A signed list gets an \"#@expires\" line\n"
+    "(UTC, --expires DAYS from now, default 30) and one \"#@signature\" line per key; a keyed\n"
+    "control refuses a list past its expiry, so publish again before then.\n"
+    "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does, and\n"
+    "says why it fails.\n"
+    "\n"
     "Refused (nothing is written): a \"|\" in a path, a target over 259 bytes, a target whose\n"
     "file name is not the release file's, a target starting with \"#\", a character that\n"
     "code page 949 cannot hold, an unknown or contradictory flag, the same target twice.\n"
@@ -46,7 +59,8 @@ const char kHelp[] =
     "\n"
     "Exit codes: 0 written (warnings go to standard error), 1 wrong usage, 2 the description\n"
     "cannot be read or is malformed, 3 a release file is missing or unreadable, 4 an entry\n"
-    "was refused, 5 the list cannot be written.\n";
+    "was refused, 5 the list cannot be written, 6 the list does not verify (--verify), 7 a key\n"
+    "cannot be read or used.\n";
 
 bool ReadFile(const std::string& path, std::string* bytes)
 {
@@ -63,7 +77,9 @@ bool ReadFile(const std::string& path, std::string* bytes)
 
 int main(int argc, char** argv)
 {
-    std::string zone = "Asia/Seoul", output, description, folder;
+    std::string zone = "Asia/Seoul", output, description, folder, verifyKey;
+    std::vector<std::string> signKeys;
+    long long expiresDays = 30;
     bool digests = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -73,6 +89,17 @@ int main(int argc, char** argv)
         }
         if (arg == "--no-sha256") {
             digests = false;
+        } else if (arg == "--sign" && i + 1 < argc) {
+            signKeys.push_back(argv[++i]);
+        } else if (arg == "--verify" && i + 1 < argc) {
+            verifyKey = argv[++i];
+        } else if (arg == "--expires" && i + 1 < argc) {
+            char* end = nullptr;
+            expiresDays = std::strtoll(argv[++i], &end, 10);
+            if (!end || *end || expiresDays < 0 || expiresDays > 3650) {
+                std::cerr << "vexa-publish: --expires takes 0 to 3650 days\n";
+                return 1;
+            }
         } else if ((arg == "--time-zone" || arg == "--output") && i + 1 < argc) {
             (arg == "--output" ? output : zone) = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
@@ -86,6 +113,28 @@ int main(int argc, char** argv)
             std::cerr << "vexa-publish: one description and one release folder (see --help)\n";
             return 1;
         }
+    }
+    if (!verifyKey.empty()) {
+        // vexa-publish --verify KEY LIST: the list is the one argument.
+        if (description.empty() || !folder.empty()) {
+            std::cerr << "vexa-publish: --verify takes a key and one list (see --help)\n";
+            return 1;
+        }
+        std::string pem, list, why;
+        if (!ReadFile(verifyKey, &pem) || PublicKeyId(pem).empty()) {
+            std::cerr << "vexa-publish: " << verifyKey << ": not an RSA public key of 2048 to 4096 bits\n";
+            return 7;
+        }
+        if (!ReadFile(description, &list)) {
+            std::cerr << "vexa-publish: cannot read " << description << "\n";
+            return 2;
+        }
+        if (!VerifyList(list, pem, static_cast<long long>(std::time(nullptr)), &why)) {
+            std::cerr << "vexa-publish: " << description << ": " << why << "\n";
+            return 6;
+        }
+        std::cout << description << ": signed by key " << PublicKeyId(pem) << ", not expired\n";
+        return 0;
     }
     if (description.empty() || folder.empty()) {
         std::cerr << "vexa-publish: a description and a release folder are needed (see --help)\n";
@@ -114,13 +163,29 @@ int main(int argc, char** argv)
         fact.modified = static_cast<long long>(info.st_mtime);
         facts.push_back(fact);
     }
-    const ListResult list = BuildList(release, facts, zone, digests);
+    ListResult list = BuildList(release, facts, zone, digests);
     for (const std::string& warning : list.warnings)
         std::cerr << "vexa-publish: warning: " << warning << "\n";
     for (const std::string& refusal : list.refusals)
         std::cerr << "vexa-publish: refused: " << refusal << "\n";
     if (!list.refusals.empty())
         return 4;
+    if (!signKeys.empty()) {
+        std::vector<std::string> pems;
+        for (const std::string& path : signKeys) {
+            std::string pem;
+            if (!ReadFile(path, &pem)) {
+                std::cerr << "vexa-publish: cannot read the key " << path << "\n";
+                return 7;
+            }
+            pems.push_back(pem);
+        }
+        std::string signError;
+        if (!SignList(&list.list, pems, static_cast<long long>(std::time(nullptr)) + expiresDays * 86400, &signError)) {
+            std::cerr << "vexa-publish: " << signError << "\n";
+            return 7;
+        }
+    }
     if (output.empty()) {
         std::cout << list.list;
         return std::cout.flush() ? 0 : 5;

@@ -1,0 +1,157 @@
+#include "engine/list_signature.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "control/control_text.h"
+
+namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+// Calls line(start, length) for each line as the list's parser splits them: at line feeds
+// on character boundaries (a line feed right after a lead byte is that character's trail
+// byte). A feed is found with memchr; it ends a line unless the run of lead-range bytes just
+// before it (back to the line's start, a boundary) is odd, which pairs its last byte with it.
+template <typename F>
+void ForEachLine(std::string_view text, const LeadByteTable& table, F line)
+{
+    size_t start = 0;
+    size_t from = 0;
+    while (start < text.size()) {
+        const void* hit = std::memchr(text.data() + from, '\n', text.size() - from);
+        if (!hit) {
+            line(start, text.size() - start);
+            return;
+        }
+        const size_t feed = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+        size_t leads = 0;
+        while (feed - leads > start && table.IsLead(static_cast<unsigned char>(text[feed - leads - 1])))
+            ++leads;
+        if (leads % 2 == 1) {  // the feed is a trail byte: the line goes on
+            from = feed + 1;
+            continue;
+        }
+        line(start, feed + 1 - start);
+        start = from = feed + 1;
+    }
+}
+
+std::string_view WithoutLineEnd(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    return line;
+}
+
+bool ReadSignature(std::string_view line, ListSignature* out)
+{
+    line.remove_prefix(kSignaturePrefix.size());
+    const size_t blank = line.find(' ');
+    if (blank != kKeyIdLength)
+        return false;
+    const std::string_view id = line.substr(0, blank);
+    for (char c : id)
+        if (!IsHexDigit(c))
+            return false;
+    std::string bytes;
+    if (!Base64Decode(std::string(line.substr(blank + 1)), &bytes) || bytes.empty())
+        return false;
+    out->keyId.assign(id);
+    out->signature = std::move(bytes);
+    return true;
+}
+
+bool Digits(std::string_view text, size_t at, size_t count, int low, int high, std::string* out)
+{
+    int value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    if (value < low || value > high)
+        return false;
+    out->append(text.substr(at, count));
+    return true;
+}
+
+}  // namespace
+
+void TakeOutSignatureLines(std::string* text, std::vector<ListSignature>* signatures, int* malformed,
+                           const LeadByteTable& table)
+{
+    text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+    char* data = &(*text)[0];
+    size_t kept = 0;
+    ForEachLine(*text, table, [&](size_t start, size_t length) {
+        const std::string_view line(data + start, length);
+        if (line.compare(0, kSignaturePrefix.size(), kSignaturePrefix) != 0) {
+            if (kept != start)
+                std::memmove(data + kept, data + start, length);
+            kept += length;
+            return;
+        }
+        ListSignature signature;
+        if (ReadSignature(WithoutLineEnd(line), &signature))
+            signatures->push_back(std::move(signature));
+        else
+            ++*malformed;
+    });
+    text->resize(kept);
+}
+
+SignedList SplitSignedList(std::string_view text, const LeadByteTable& table)
+{
+    SignedList out;
+    out.signedText.assign(text);
+    TakeOutSignatureLines(&out.signedText, &out.signatures, &out.malformed, table);
+    return out;
+}
+
+bool ReadListExpiry(std::string_view signedText, std::string* digits, const LeadByteTable& table)
+{
+    int found = 0;
+    std::string value;
+    ForEachLine(signedText, table, [&](size_t start, size_t length) {
+        const std::string_view line = WithoutLineEnd(signedText.substr(start, length));
+        if (line.compare(0, kExpiresPrefix.size(), kExpiresPrefix) != 0)
+            return;
+        ++found;
+        const std::string_view t = line.substr(kExpiresPrefix.size());
+        // YYYY-MM-DDTHH:MM:SSZ
+        std::string d;
+        const bool ok = t.size() == 20 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' &&
+                        t[16] == ':' && t[19] == 'Z' && Digits(t, 0, 4, 1970, 9999, &d) && Digits(t, 5, 2, 1, 12, &d) &&
+                        Digits(t, 8, 2, 1, 31, &d) && Digits(t, 11, 2, 0, 23, &d) && Digits(t, 14, 2, 0, 59, &d) &&
+                        Digits(t, 17, 2, 0, 59, &d);
+        value = ok ? d : std::string();
+    });
+    if (found != 1 || value.empty())
+        return false;
+    *digits = value;
+    return true;
+}
+
+std::string SignatureLine(const std::string& keyId, const std::string& signature)
+{
+    return std::string(kSignaturePrefix) + keyId + " " + Base64Encode(signature);
+}
+
+std::string ExpiresLine(const std::string& d)
+{
+    return std::string(kExpiresPrefix) + d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
+           d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2) + "Z";
+}
+
+std::string HexText(std::string_view bytes)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        out.push_back(kHex[b >> 4]);
+        out.push_back(kHex[b & 15]);
+    }
+    return out;
+}

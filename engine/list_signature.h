@@ -1,0 +1,54 @@
+// Signed update lists: the byte rules shared by the control, the helper and the publishing
+// tool. Plain functions without Windows headers, so that they can be tested and fuzzed on
+// the host.
+//
+// A signed list carries, anywhere in it, lines of the form
+//     #@signature KEY-ID BASE64
+// (KEY-ID: the first 16 hex digits of the SHA-256 of the key's DER SubjectPublicKeyInfo;
+// BASE64: an RSA PKCS#1 v1.5 signature over SHA-256), and exactly one line
+//     #@expires YYYY-MM-DDTHH:MM:SSZ
+// (UTC). Both start with '#', so the list's parser takes them for comments. What is signed
+// is the list as the parser reads it (carriage returns removed) without its signature
+// lines; lines are split exactly as the parser splits them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/mbcs.h"
+
+constexpr std::string_view kSignaturePrefix = "#@signature ";
+constexpr std::string_view kExpiresPrefix = "#@expires ";
+constexpr size_t kKeyIdLength = 16;
+
+struct ListSignature {
+    std::string keyId;      // 16 lower-case hex digits
+    std::string signature;  // the signature's bytes, most significant first
+};
+
+struct SignedList {
+    std::string signedText;                 // the text without its signature lines
+    std::vector<ListSignature> signatures;  // the lines that read well
+    int malformed = 0;                      // signature lines that do not
+};
+
+// Carriage returns removed, then every signature line taken out.
+SignedList SplitSignedList(std::string_view text, const LeadByteTable& table = LeadByteTable::Ansi());
+
+// The same in place: text becomes the signed text (no second copy of a long list); the
+// signature lines that read well are added to signatures, the others counted in malformed.
+void TakeOutSignatureLines(std::string* text, std::vector<ListSignature>* signatures, int* malformed,
+                           const LeadByteTable& table = LeadByteTable::Ansi());
+
+// The expiry the signed text names, as 14 digits YYYYMMDDHHMMSS (UTC, so that times compare
+// as text). False when there is none, more than one, or it is malformed.
+bool ReadListExpiry(std::string_view signedText, std::string* digits,
+                    const LeadByteTable& table = LeadByteTable::Ansi());
+
+// The two lines as a publisher writes them (without their line end).
+std::string SignatureLine(const std::string& keyId, const std::string& signature);
+std::string ExpiresLine(const std::string& digits);  // digits: YYYYMMDDHHMMSS
+
+// Lower-case hex of bytes.
+std::string HexText(std::string_view bytes);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The signed lists of the keyed control's tests, made by the publishing tool itself, so the
+# tests show that what the tool signs the control accepts, byte for byte the same rule.
+#   make_signed_lists.sh VEXA-PUBLISH KEYS-FOLDER OUT-FOLDER
+# OUT gets files/ (the release, served beside the lists) and one list per way of signing.
+set -euo pipefail
+publish=$1 keys=$2 out=$3
+if [ ! -x "$publish" ]; then
+  echo "make_signed_lists: $publish is not built (tools/test.sh builds it first)" >&2
+  exit 1
+fi
+rm -rf "$out"
+mkdir -p "$out/files"
+printf 'keyed module one' > "$out/files/k1.dll"
+printf 'keyed data, two' > "$out/files/k2.dat"
+touch -d '2026-07-15 12:34:56 UTC' "$out/files/k1.dll" "$out/files/k2.dat"
+cat > "$out/release.txt" <<'DESC'
+install = C:\vexa-keyed\app
+k1.dll = %App Path%\k1.dll
+k2.dat = %App Path%\data\k2.dat ; ATFIRST
+DESC
+make() {
+  local name=$1; shift
+  "$publish" --time-zone UTC --output "$out/$name" "$@" "$out/release.txt" "$out/files" 2>/dev/null
+}
+make signed.txt --sign "$keys/test-a.key"
+make signed-b.txt --sign "$keys/test-b.key"
+make both.txt --sign "$keys/test-other.key" --sign "$keys/test-b.key"
+make other.txt --sign "$keys/test-other.key"
+make expired.txt --sign "$keys/test-a.key" --expires 0
+make nodigest.txt --sign "$keys/test-a.key" --no-sha256
+make unsigned.txt
+"$publish" --verify "$keys/test-a.pem" "$out/signed.txt" >/dev/null

@@ -1,0 +1,144 @@
+#include "tools/publish/list_signing.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/sha.h>
+
+#include <ctime>
+#include <memory>
+
+#include "engine/list_signature.h"
+
+namespace {
+
+struct KeyFree {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+using Key = std::unique_ptr<EVP_PKEY, KeyFree>;
+struct BioFree {
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
+struct MdFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+Key ReadKey(const std::string& pem, bool isPrivate)
+{
+    std::unique_ptr<BIO, BioFree> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    if (!bio)
+        return nullptr;
+    Key key(isPrivate ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                      : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+    if (!key || EVP_PKEY_base_id(key.get()) != EVP_PKEY_RSA || EVP_PKEY_bits(key.get()) < 2048 ||
+        EVP_PKEY_bits(key.get()) > 4096)
+        return nullptr;
+    return key;
+}
+
+// The first 16 hex digits of the SHA-256 of the public key's DER SubjectPublicKeyInfo.
+std::string KeyId(EVP_PKEY* key)
+{
+    unsigned char* der = nullptr;
+    const int length = i2d_PUBKEY(key, &der);
+    if (length <= 0)
+        return std::string();
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(der, static_cast<size_t>(length), digest);
+    OPENSSL_free(der);
+    return HexText(std::string(reinterpret_cast<char*>(digest), sizeof digest)).substr(0, kKeyIdLength);
+}
+
+std::string UtcDigits(long long unixTime)
+{
+    const std::time_t t = static_cast<std::time_t>(unixTime);
+    std::tm utc = {};
+    gmtime_r(&t, &utc);
+    char digits[32] = {};
+    std::strftime(digits, sizeof digits, "%Y%m%d%H%M%S", &utc);
+    return digits;
+}
+
+}  // namespace
+
+std::string PublicKeyId(const std::string& publicKeyPem)
+{
+    const Key key = ReadKey(publicKeyPem, false);
+    return key ? KeyId(key.get()) : std::string();
+}
+
+bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems, long long expiresUnix,
+              std::string* error)
+{
+    std::string text = ExpiresLine(UtcDigits(expiresUnix)) + "\r\n" + *list;
+    if (!text.empty() && text.back() != '\n')
+        text += "\r\n";
+    const std::string signedText = SplitSignedList(text).signedText;
+    std::string lines;
+    for (size_t i = 0; i < privateKeyPems.size(); ++i) {
+        const Key key = ReadKey(privateKeyPems[i], true);
+        if (!key) {
+            *error = "key " + std::to_string(i + 1) + " is not an RSA private key of 2048 to 4096 bits";
+            return false;
+        }
+        std::unique_ptr<EVP_MD_CTX, MdFree> context(EVP_MD_CTX_new());
+        size_t size = 0;
+        if (!context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) != 1 ||
+            EVP_DigestSign(context.get(), nullptr, &size, reinterpret_cast<const unsigned char*>(signedText.data()),
+                           signedText.size()) != 1) {
+            *error = "key " + std::to_string(i + 1) + " cannot sign";
+            return false;
+        }
+        std::string signature(size, '\0');
+        if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char*>(&signature[0]), &size,
+                           reinterpret_cast<const unsigned char*>(signedText.data()), signedText.size()) != 1) {
+            *error = "key " + std::to_string(i + 1) + " cannot sign";
+            return false;
+        }
+        signature.resize(size);
+        lines += SignatureLine(KeyId(key.get()), signature) + "\r\n";
+    }
+    *list = text + lines;
+    return true;
+}
+
+bool VerifyList(const std::string& list, const std::string& publicKeyPem, long long nowUnix, std::string* why)
+{
+    const Key key = ReadKey(publicKeyPem, false);
+    if (!key) {
+        *why = "the key is not an RSA public key of 2048 to 4096 bits";
+        return false;
+    }
+    const std::string id = KeyId(key.get());
+    const SignedList split = SplitSignedList(list);
+    bool named = false, verified = false;
+    for (const ListSignature& signature : split.signatures) {
+        if (signature.keyId != id)
+            continue;
+        named = true;
+        std::unique_ptr<EVP_MD_CTX, MdFree> context(EVP_MD_CTX_new());
+        verified = verified ||
+                   (context && EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) == 1 &&
+                    EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.signature.data()),
+                                     signature.signature.size(),
+                                     reinterpret_cast<const unsigned char*>(split.signedText.data()),
+                                     split.signedText.size()) == 1);
+    }
+    if (!named) {
+        *why = "no signature by key " + id + (split.malformed ? " (a signature line cannot be read)" : "");
+        return false;
+    }
+    if (!verified) {
+        *why = "the signature by key " + id + " does not match the list: it was changed after signing";
+        return false;
+    }
+    std::string expires;
+    if (!ReadListExpiry(split.signedText, &expires)) {
+        *why = "the list has no single, well-formed #@expires line";
+        return false;
+    }
+    if (expires <= UtcDigits(nowUnix)) {
+        *why = "the list expired at " + expires.substr(0, 8) + " " + expires.substr(8) + " UTC";
+        return false;
+    }
+    return true;
+}
