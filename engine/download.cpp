@@ -125,15 +125,6 @@ BOOL UpdateProgressDialog::DownloadFiles()
 
 BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CString& sha256)
 {
-    CInternetSession session;
-    if (!session.IsOpen()) {
-        // Without a session nothing can be fetched; this file fails, the run goes on.
-        char message[1024] = {};
-        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 45;
-        m_lastErrorText = message;
-        return FALSE;
-    }
     // A keyed build installs only what the signed list vouches for through its digest.
     if (!m_listKeys.empty() && sha256.IsEmpty()) {
         m_lastErrorCode = 47;
@@ -142,14 +133,10 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     }
     // The published digest is computed over the bytes as they arrive; the provider is
     // checked before any request, so that nothing is fetched or staged that cannot be verified.
-    std::unique_ptr<Sha256Hash> hash;
-    if (!sha256.IsEmpty()) {
-        hash = std::make_unique<Sha256Hash>();
-        if (!hash->IsOpen()) {
-            m_lastErrorCode = 47;
-            m_lastErrorText = kDigestUnavailable;
-            return FALSE;
-        }
+    if (!sha256.IsEmpty() && !Sha256Hash().IsOpen()) {
+        m_lastErrorCode = 47;
+        m_lastErrorText = kDigestUnavailable;
+        return FALSE;
     }
     // A URL that cannot be read (or, locked, is not trusted) is refused before any request,
     // with its error, rather than failing silently at the probe.
@@ -159,14 +146,46 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         m_lastErrorText = kBadUrlText;
         return FALSE;
     }
-    const DWORD expected = ProbeContentLength(url);
-    if (expected == 0)
+    return WithRetries([&] { return DownloadFileOnce(url, localPath, sha256); });
+}
+
+BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& localPath, const CString& sha256)
+{
+    CInternetSession session;
+    if (!session.IsOpen()) {
+        // Without a session nothing can be fetched; this file fails, the run goes on.
+        char message[1024] = {};
+        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 45;
+        m_lastErrorText = message;
         return FALSE;
+    }
+    std::unique_ptr<Sha256Hash> hash;
+    if (!sha256.IsEmpty()) {
+        hash = std::make_unique<Sha256Hash>();
+        if (!hash->IsOpen()) {
+            m_lastErrorCode = 47;
+            m_lastErrorText = kDigestUnavailable;
+            return FALSE;
+        }
+    }
+    const DWORD expected = ProbeContentLength(url);
+    if (expected == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
+        char message[1024] = {};
+        CInternetException(ERROR_INTERNET_TIMEOUT).GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 45;
+        m_lastErrorText = message;
+    }
+    if (expected == 0) {
+        m_transientFailure = IsTransientError(m_probeError);
+        return FALSE;
+    }
 
     unsigned long long total = 0;
+    bool cutShort = false;
     std::string digest;
     try {
-        FormRequest request = SendRequest(session, url, m_trustedSites, RequestShape::Form);
+        FormRequest request = SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs);
         if (request.badUrl) {
             m_lastErrorCode = 43;
             m_lastErrorText = kBadUrlText;
@@ -179,6 +198,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         }
         CHttpFile* file = request.file.get();
         const DWORD status = request.status;
+        NoteTransientStatus(*file, status);
         if (status == HTTP_STATUS_SERVER_ERROR) {
             m_lastErrorCode = 41;
             m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
@@ -214,9 +234,20 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
                 throw DownloadAbort();
             }
             total += read;
+            // A body longer than the probed length is refused at its first read past it,
+            // not written out to the end.
+            if (total > expected)
+                break;
         }
         if (hash)
             digest = hash->HexDigest();
+        // A response that ends before its own length was cut short on the way: worth another
+        // try, where a complete response of another length is not.
+        DWORD own = 0;
+        DWORD ownSize = sizeof(own);
+        cutShort = HttpQueryInfoA(file->Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &own, &ownSize,
+                                  nullptr) &&
+                   total < own;
         local.Close();
         file->Close();
         request.connection->Close();
@@ -225,6 +256,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         failure.GetErrorMessage(message, sizeof(message));
         m_lastErrorCode = 45;
         m_lastErrorText = message;
+        m_transientFailure = IsTransientError(failure.m_dwError);
         return FALSE;
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.
@@ -236,6 +268,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     }
     if (total != expected) {
         DeleteFileA(localPath);
+        m_transientFailure = cutShort;
         return FALSE;
     }
     if (!sha256.IsEmpty() && digest != sha256.Str()) {

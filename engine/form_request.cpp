@@ -35,7 +35,8 @@ CString RedirectTarget(CHttpFile& file, const CString& from)
     return CString(absolute.data());
 }
 
-void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, FormRequest* request)
+void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, DWORD timeoutMs,
+          FormRequest* request)
 {
     const bool form = shape == RequestShape::Form;
     DWORD flags = kNoCache | INTERNET_FLAG_NO_AUTO_REDIRECT;
@@ -44,6 +45,7 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
     request->connection = session.GetHttpConnection(target.server, target.port);
     request->file = request->connection->OpenRequest(form && target.secure ? "POST" : "GET", target.object,
                                                      nullptr, 1, nullptr, nullptr, flags);
+    request->file->SetTimeouts(timeoutMs);
     // An empty body, passed as a zeroed buffer of length 0.
     char body[1024] = {};
     if (form)
@@ -79,7 +81,8 @@ BOOL ReadHttpTarget(const char* url, const SiteList& sites, HttpTarget* target)
     return TRUE;
 }
 
-FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape)
+FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
+                        DWORD timeoutMs)
 {
     FormRequest request;
     HttpTarget target;
@@ -89,7 +92,7 @@ FormRequest SendRequest(CInternetSession& session, const CString& url, const Sit
     }
     CString current = url;
     for (int hop = 0;; ++hop) {
-        Send(session, target, shape, &request);
+        Send(session, target, shape, timeoutMs, &request);
         if (!IsRedirect(request.status))
             return request;
         const CString next = RedirectTarget(*request.file, current);

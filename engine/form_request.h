@@ -18,6 +18,9 @@ extern const char* const kRedirectRefusedText;
 
 // Redirects followed for one request; the next one ends it.
 constexpr int kMaxRedirects = 5;
+// Every wait of a request (connect, send, each receive) ends after this long: a slow mobile
+// line still delivers something within it, a stalled server ends its step within a minute.
+constexpr DWORD kNetworkTimeoutMs = 30000;
 
 // The sites a locked build accepts; empty: not locked.
 using SiteList = std::vector<std::string>;
@@ -52,4 +55,5 @@ struct FormRequest {
 // Connects, sends and reads the status, following redirects itself: a hop from https to
 // http, a hop the lock does not trust, or one more than kMaxRedirects ends the request
 // with `refused`, and nothing goes to that hop. Throws CInternetException.
-FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape);
+FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
+                        DWORD timeoutMs = kNetworkTimeoutMs);

@@ -11,10 +11,11 @@
 
 namespace {
 
-// Room reserved up front for the announced length; a hostile announcement gets no more.
-constexpr DWORD kMaxReserve = 64u * 1024 * 1024;
 
 const char* const kNoListText = "서버에 업데이트 목록 파일이 없거나 URL 주소가 틀렸습니다.";
+// The longest list taken: a 100,000-entry list is about 8 MB.
+constexpr DWORD kMaxListBytes = 32u * 1024 * 1024;
+const char* const kListTooLongText = "업데이트 목록이 허용된 크기(32MB)를 넘습니다.";
 const char* const kUnsignedListText = "업데이트 목록의 서명을 확인할 수 없습니다.";
 const char* const kExpiredListText = "업데이트 목록의 유효기간이 지났습니다.";
 
@@ -32,12 +33,13 @@ std::string UtcNowDigits()
 
 DWORD UpdateProgressDialog::ProbeContentLength(CString url)
 {
+    m_probeError = 0;
     CInternetSession session("Updater");
     if (!session.IsOpen())
         return 0;
     try {
         // The same reading, lock and redirect rules as every other request.
-        const FormRequest probe = SendRequest(session, url, m_trustedSites, RequestShape::Probe);
+        const FormRequest probe = SendRequest(session, url, m_trustedSites, RequestShape::Probe, m_networkTimeoutMs);
         if (!probe.file)
             return 0;
         DWORD length = 0;
@@ -46,7 +48,9 @@ DWORD UpdateProgressDialog::ProbeContentLength(CString url)
                             nullptr))
             return 0;
         return length;
-    } catch (const CInternetException&) {
+    } catch (const CInternetException& failure) {
+        // Kept for the caller: a stalled or refusing server is not a missing list.
+        m_probeError = failure.m_dwError;
         return 0;
     }
 }
@@ -55,6 +59,11 @@ BOOL UpdateProgressDialog::FetchUpdateList()
 {
     ClearLastError();
     Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
+    return WithRetries([this] { return FetchListOnce(); }) && VerifyListSignature();
+}
+
+BOOL UpdateProgressDialog::FetchListOnce()
+{
     CInternetSession session;
     m_listText.Empty();
     if (!session.IsOpen()) {
@@ -66,14 +75,28 @@ BOOL UpdateProgressDialog::FetchUpdateList()
     }
 
     const DWORD announced = ProbeContentLength(m_listUrl);
+    if (announced == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
+        char message[1024] = {};
+        CInternetException(ERROR_INTERNET_TIMEOUT).GetErrorMessage(message, sizeof(message));
+        m_lastErrorCode = 42;
+        m_lastErrorText = message;
+        m_transientFailure = TRUE;
+        return FALSE;
+    }
+    if (announced > kMaxListBytes) {
+        m_lastErrorCode = 42;
+        m_lastErrorText = kListTooLongText;
+        return FALSE;
+    }
     if (announced == 0) {
         m_lastErrorCode = 51;
         m_lastErrorText = kNoListText;
+        m_transientFailure = IsTransientError(m_probeError);
         return FALSE;
     }
 
     try {
-        FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form);
+        FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form, m_networkTimeoutMs);
         if (request.badUrl) {
             m_lastErrorCode = 43;
             m_lastErrorText = kBadUrlText;
@@ -94,23 +117,33 @@ BOOL UpdateProgressDialog::FetchUpdateList()
                 m_lastErrorCode = 51;
                 m_lastErrorText = kNoListText;
             }
+            NoteTransientStatus(*file, status);
             return FALSE;
         }
 
         // Read into the list's own storage: a later run reuses what an earlier one grew.
-        m_listText.Preallocate(static_cast<int>(std::min(announced, kMaxReserve)));
+        m_listText.Preallocate(static_cast<int>(announced));
         char piece[1024];
-        while (const UINT length = file->ReadPiece(piece, sizeof(piece) - 1))
+        while (const UINT length = file->ReadPiece(piece, sizeof(piece) - 1)) {
             m_listText.Append(piece, static_cast<int>(length));
+            // The probe may have told less than the server now sends.
+            if (m_listText.GetLength() > static_cast<int>(kMaxListBytes)) {
+                m_listText.Empty();
+                m_lastErrorCode = 42;
+                m_lastErrorText = kListTooLongText;
+                return FALSE;
+            }
+        }
         file->Close();
         request.connection->Close();
-        return VerifyListSignature();
+        return TRUE;
     } catch (const CInternetException& failure) {
         m_listText.Empty();  // a list cut off is no list
         char message[1024] = {};
         failure.GetErrorMessage(message, sizeof(message));
         m_lastErrorCode = 42;
         m_lastErrorText = message;
+        m_transientFailure = IsTransientError(failure.m_dwError);
         return FALSE;
     } catch (...) {
         m_listText.Empty();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "framework/line_piece.h"
 #include "framework/module.h"
@@ -77,12 +78,15 @@ BOOL CInternetException::GetErrorMessage(char* buffer, UINT maxChars) const
     return TRUE;
 }
 
-void ThrowLastInternetError()
+void ThrowLastInternetError(bool timedOut)
 {
     // Wine passes a broken connection on as its socket error, where Windows reports
     // WinINet's own code; the record should not depend on which one ran.
     constexpr DWORD kSocketAborted = 10053, kSocketReset = 10054;  // WSAECONNABORTED, WSAECONNRESET
+    constexpr DWORD kSocketTimedOut = 10060;                        // WSAETIMEDOUT
     const DWORD error = GetLastError();
+    if (timedOut || error == kSocketTimedOut)
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
     if (error == kSocketReset)
         throw CInternetException(ERROR_INTERNET_CONNECTION_RESET);
     if (error == kSocketAborted)
@@ -97,9 +101,10 @@ bool CInternetFile::FillBuffer()
     else if (m_bufferEnd == m_buffer.size() && m_buffer.size() < kLargestReadSize)
         m_buffer.resize(m_buffer.size() * 4);
     DWORD read = 0;
+    const DWORD start = GetTickCount();
     if (!InternetReadFile(m_handle.Get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
                           &read))
-        ThrowLastInternetError();
+        ThrowLastInternetError(TimedOut(start));
     m_bufferPos = 0;
     m_bufferEnd = read;
     m_received += read;
@@ -135,8 +140,9 @@ UINT CInternetFile::Read(void* buffer, UINT count)
         return static_cast<UINT>(take);
     }
     DWORD read = 0;
+    const DWORD start = GetTickCount();
     if (!InternetReadFile(m_handle.Get(), buffer, count, &read))
-        ThrowLastInternetError();
+        ThrowLastInternetError(TimedOut(start));
     m_received += read;
     return read;
 }
@@ -153,8 +159,16 @@ char* CInternetFile::ReadString(char* buffer, UINT maxChars)
 void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* optional,
                             DWORD optionalLength)
 {
+    const DWORD start = GetTickCount();
     if (!HttpSendRequestA(Handle(), headers, headersLength, optional, optionalLength))
-        ThrowLastInternetError();
+        ThrowLastInternetError(TimedOut(start));
+}
+
+void CInternetFile::SetTimeouts(DWORD ms)
+{
+    m_timeoutMs = ms;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+        InternetSetOptionA(m_handle.Get(), option, &ms, sizeof(ms));
 }
 
 void CHttpFile::OnEndOfData()

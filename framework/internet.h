@@ -35,8 +35,10 @@ public:
     DWORD m_dwError;
 };
 
-// Throws CInternetException with the thread's last error.
-[[noreturn]] void ThrowLastInternetError();
+// Throws CInternetException with the thread's last error. A call that failed after it had
+// waited its whole timeout (timedOut) throws ERROR_INTERNET_TIMEOUT, whatever the platform
+// said: Wine reports a receive timeout as an aborted connection or a socket error.
+[[noreturn]] void ThrowLastInternetError(bool timedOut = false);
 
 class CInternetFile {
 public:
@@ -57,12 +59,17 @@ public:
     UINT Read(void* buffer, UINT count);
     void Close() { m_handle.Close(); }
     HINTERNET Handle() const { return m_handle.Get(); }
+    // Bounds every wait of this request (connect, send, receive) by ms; set before sending.
+    // Under Wine only the send and receive bounds take effect.
+    void SetTimeouts(DWORD ms);
     // Body bytes taken from the connection so far, carriage returns included.
     unsigned long long BytesReceived() const { return m_received; }
 
 protected:
     // Called when a read finds no more data; may throw CInternetException.
     virtual void OnEndOfData() {}
+    // Whether a call that began at start (GetTickCount) and failed waited out the timeout.
+    bool TimedOut(DWORD start) const { return m_timeoutMs != 0 && GetTickCount() - start + 250 >= m_timeoutMs; }
 
 private:
     bool FillBuffer();
@@ -73,6 +80,7 @@ private:
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
     unsigned long long m_received = 0;
+    DWORD m_timeoutMs = 0;
 };
 
 class CHttpFile : public CInternetFile {

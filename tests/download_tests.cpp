@@ -102,6 +102,8 @@ protected:
             return;
         folder = ScratchFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << "scratch folder";
+        // Retries wait milliseconds here, not seconds (a server's Retry-After still counts).
+        job.m_retryBaseMs = 10;
     }
     void TearDown() override { RemoveFolderTree(folder); }
 
@@ -322,6 +324,29 @@ TEST_F(DownloadRun, PercentsForOneAndThreeFiles)
     EXPECT_EQ(FilePercents(run), std::vector<LPARAM>({46, 67, 88})) << "three files: steps of 21";
 }
 
+TEST_F(DownloadRun, TheWindowShowsARetryAndTheFileStillComes)
+{
+    dialog.m_retryBaseMs = 10;
+    // The run's files answer 503 once each before they come.
+    const std::string served = std::string("retry") + std::to_string(runs + 1);
+    RecordedRun run;
+    {
+        ASSERT_TRUE(server->PutFile(served + "/r.txt", Pattern(1000)));
+        ASSERT_TRUE(server->PutFile(served + "/list.txt", "[FILE PATH]\r\nInstall=" + folder +
+                                                              "\\app\r\n[UPDATE FILES]\r\n%App Path%\\r.txt||1000|\r\n"));
+        dialog.m_listUrl = server->HttpUrl("/" + served + "/list.txt").c_str();
+        dialog.m_dataUrl = server->HttpUrl("/fail-first/1/503/" + served).c_str();
+        run = RunRecorded(dialog);
+    }
+    bool shown = false;
+    for (const Notification& note : run.notes)
+        shown |= note.message == WM_UPDATE_PROGRESS && note.wParam == PROGRESS_RETRY &&
+                 note.statusText == "연결을 다시 시도하는 중입니다... (1/3)";
+    EXPECT_TRUE(shown) << "the status text names the retry";
+    ASSERT_EQ(run.items.size(), 1u);
+    EXPECT_EQ(run.items[0].m_nResult, kResultInstalled) << "installed after the retry";
+}
+
 TEST_F(DownloadRun, PercentsForSixtySixFilesAndAfterAFailure)
 {
     RecordedRun run = Run(66);
@@ -338,6 +363,67 @@ TEST_F(DownloadRun, PercentsForSixtySixFilesAndAfterAFailure)
     EXPECT_TRUE(ReadWholeFile(folder + "\\app\\r" + std::to_string(runs) + "m2.txt", &stored) && stored == Pattern(1002))
         << "the file after the failure is installed";
     EXPECT_FALSE(FileExists(folder + "\\app\\r" + std::to_string(runs) + "m1.txt")) << "the missing one is not";
+}
+
+// A body that stalls half-way ends the file with the system's text for a timeout (error 45);
+// a body longer than the probed length is refused at its first read past it.
+TEST_F(Download, StallsAndOverlongBodiesAreBounded)
+{
+    ASSERT_TRUE(server->PutFile("files/stalls.bin", Pattern(200000)));
+    ASSERT_TRUE(server->PutFile("files/huge.bin", Pattern(6 * 1024 * 1024)));
+    job.m_networkTimeoutMs = 1500;
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(Fetch(server->HttpUrl("/stall-body/20/files/stalls.bin"), "stalls.bin")) << "a stalled body fails";
+    EXPECT_LT(GetTickCount() - start, 10000u) << "bounded by the timeout, not by the server's 20 s stall";
+    EXPECT_EQ(job.m_lastErrorCode, 45) << "error 45";
+    EXPECT_EQ(job.m_lastErrorText.Str(), WininetText(ERROR_INTERNET_TIMEOUT))
+        << "the system's text for a timeout";
+    job.m_networkTimeoutMs = 30000;
+    job.ClearLastError();
+    EXPECT_FALSE(Fetch(server->HttpUrl("/probe-says/1000/files/huge.bin"), "huge.bin")) << "a body past the probed length";
+    EXPECT_FALSE(FileExists(Local("huge.bin"))) << "refused and not left staged";
+}
+
+// Transient failures are tried again (at most three more times, after the server's
+// Retry-After when it gives one); a 404 is not; when every try fails, the first failure's
+// code stays.
+TEST_F(Download, TransientFailuresAreTriedAgain)
+{
+    struct Case {
+        std::string path;
+        bool fetched;
+        size_t fetches;
+        int code;
+        DWORD atLeastMs;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"/fail-first/1/503/files/t1.bin", true, 2, 0, 900, "503 with Retry-After: 1, then the file"},
+        {"/cut-first/1/5000/files/t2.bin", true, 2, 0, 0, "cut mid-file, then whole"},
+        {"/status/404/files/t3.bin", false, 1, 11, 0, "404: one request"},
+        {"/fail-first/9/500/files/t4.bin", false, 4, 41, 2700, "500 every time: four tries, the first code"},
+    };
+    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin"})
+        ASSERT_TRUE(server->PutFile(std::string("files/") + name, Pattern(20000)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        job.ClearLastError();
+        job.m_retryWaitedMs = 0;
+        seen = server->Requests().size();
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(Fetch(server->HttpUrl(c.path), "t.bin") != FALSE, c.fetched) << "the download";
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_EQ(job.m_lastErrorCode, c.code) << "the error";
+        size_t fetches = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fetches += r.HeaderValue("User-Agent") != "Updater";
+        EXPECT_EQ(fetches, c.fetches) << "requests for the file";
+        EXPECT_GE(elapsed, c.atLeastMs) << "the server's Retry-After was waited for";
+        if (c.fetched) {
+            std::string stored;
+            EXPECT_TRUE(ReadWholeFile(Local("t.bin"), &stored) && stored == Pattern(20000)) << "byte for byte";
+        }
+    }
 }
 
 TEST_F(Download, AFileUrlThatCannotBeReadIsRefusedBeforeAnyRequest)

@@ -18,27 +18,14 @@ const char* const kNoList = "서버에 업데이트 목록 파일이 없거나 U
 const char* const kServerError = "업데이트 서버에서 오류가 발생했습니다.";
 const char* const kFormHeader = "Content-Type: application/x-www-form-urlencoded";
 
-// The system's text for a WinINet error, read here without the code under test; where the
-// system has none (Wine has none for 12031), the number as the README documents it.
-std::string WininetText(DWORD code)
-{
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        GetModuleHandleA("wininet.dll"), code, 0, reinterpret_cast<char*>(&text), 0,
-                                        nullptr);
-    const std::string result =
-        length && text ? std::string(text, length) : "Internet error " + std::to_string(static_cast<unsigned long>(code));
-    LocalFree(text);
-    return result;
-}
-
 class ListFetch : public ServerSuite {
 protected:
 
     // One fetch of url on a fresh job whose error fields hold stale values.
     BOOL Fetch(const std::string& url)
     {
+        job.m_retryBaseMs = 10;  // retries wait milliseconds here
+        job.m_retryWaitedMs = 0;
         job.m_listUrl = url.c_str();
         job.m_listText = "stale";
         job.m_lastErrorCode = 7;
@@ -172,7 +159,7 @@ TEST_F(ListFetch, ServerErrorIs41)
 {
     EXPECT_FALSE(Fetch(server->HttpUrl("/status/500/list.txt"))) << "the step fails";
     ExpectFailure(41, kServerError);
-    EXPECT_EQ(NewRequests().size(), 2u) << "the probe and the fetch";
+    EXPECT_EQ(NewRequests().size(), 8u) << "the probe and the fetch, tried four times (500 may pass)";
 }
 
 TEST_F(ListFetch, ForbiddenAfterAGoodProbeFailsWithoutACode)
@@ -367,6 +354,39 @@ TEST_F(ListFetch, AKeyedJobRefusesAListItsKeysDoNotVouchFor)
         }
     }
     job.m_listKeys.clear();
+}
+
+// Every wait is bounded and so is the list: a server that stalls before its head ends the
+// step with the system's text for a timeout (code 42, not the missing list's 51), and a list
+// announced or sent past the cap is refused before it is read.
+TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
+{
+    ASSERT_TRUE(server->PutFile("bounded/list.txt", "[UPDATE FILES]\nA.dll\n"));
+    const std::string timedOut = WininetText(ERROR_INTERNET_TIMEOUT);
+    const char* const tooLong = "업데이트 목록이 허용된 크기(32MB)를 넘습니다.";
+    struct Case {
+        std::string path;
+        const std::string& text;
+        size_t requests;
+        const char* what;
+    };
+    const std::string tooLongText = tooLong;
+    const Case cases[] = {
+        {"/stall/20/bounded/list.txt", timedOut, 4, "nothing after the request: the probe times out, four tries"},
+        {"/probe-says/40000000/bounded/list.txt", tooLongText, 1, "announced past the cap: only the probe"},
+    };
+    job.m_networkTimeoutMs = 1500;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen = server->Requests().size();
+        const DWORD start = GetTickCount();
+        EXPECT_FALSE(Fetch(server->HttpUrl(c.path))) << "the step fails";
+        const DWORD elapsed = GetTickCount() - start;
+        ExpectFailure(42, c.text);
+        EXPECT_LT(elapsed, 15000u) << "bounded by the timeouts, not by the server's 20 s stall";
+        EXPECT_EQ(NewRequests().size(), c.requests) << "requests made";
+    }
+    job.m_networkTimeoutMs = 30000;
 }
 
 TEST(UrlParser, SplitsServiceServerObjectAndPort)

@@ -27,6 +27,7 @@ sources_of() {
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
     fuzz_control_text) echo control/control_text.cpp ;;
     fuzz_site_lock) echo control/site_lock.cpp ;;
+    fuzz_retry_policy) echo engine/retry_policy.cpp ;;
     fuzz_list_signature) echo engine/list_signature.cpp engine/list_format.cpp engine/path_macro_text.cpp control/control_text.cpp framework/mbcs.cpp ;;
     fuzz_pe_version) echo tools/publish/pe_version.cpp ;;
     *) return 1 ;;

@@ -69,6 +69,8 @@ void UpdateProgressDialog::PrepareWindow()
     m_filesToUpdate = 0;
     m_filesInstalled = 0;
     m_stopRequested = false;
+    m_retryWaitedMs = 0;
+    m_retryAttempt = 0;
     // Only a folder that this run's list names is ever deleted at its end.
     m_installFolder.Empty();
     m_stagingFolder.Empty();

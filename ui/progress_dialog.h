@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/path_macro_text.h"
+#include "engine/retry_policy.h"
 #include "engine/update_item.h"
 #include "framework/dialog.h"
 #include "framework/handles.h"
@@ -20,6 +21,8 @@
 constexpr UINT IDD_UPDATE_PROGRESS = 201;
 constexpr UINT IDB_SKIN = 202;
 constexpr UINT IDB_BAR = 203;
+
+class CHttpFile;
 
 class UpdateProgressDialog : public CDialog, public SkinRegion {
 public:
@@ -74,6 +77,17 @@ public:
     // A keyed build's list keys (PEM): the list must be signed by one of them and not be
     // past its expiry, and every file must carry its digest (empty: not keyed).
     std::vector<std::string> m_listKeys;
+    // The bound on every wait of a request (the tests shorten it), and whether the last
+    // probe ended by running into it.
+    DWORD m_networkTimeoutMs = 30000;
+    DWORD m_probeError = 0;  // the WinINet error that ended the last probe, 0 for none
+    // Retries: the first wait (the tests shorten it), what the run has waited so far, and
+    // what the last try said of itself.
+    DWORD m_retryBaseMs = 1000;
+    DWORD m_retryWaitedMs = 0;
+    int m_retryAttempt = 0;
+    BOOL m_transientFailure = FALSE;
+    DWORD m_retryAfterMs = 0;
     // The host is quitting (WM_QUIT reached the modal loop): the worker skips what is left
     // of the run, and the dialog ends with IDABORT once the worker has finished with it.
     std::atomic<bool> m_stopRequested{false};
@@ -105,6 +119,17 @@ public:
     DWORD ProbeContentLength(CString url);
     // Keyed builds: the fetched list's signature and expiry (error 48 when they fail).
     BOOL VerifyListSignature();
+    BOOL FetchListOnce();
+
+    // --- retries (engine/retry.cpp)
+    // Runs one try of a request until it succeeds, fails for good, or has been retried
+    // kMaxRetries times; the first failure's code and text stay recorded.
+    template <typename Try> BOOL WithRetries(Try once);
+    // Notes a status worth another try, and the server's Retry-After.
+    void NoteTransientStatus(CHttpFile& file, DWORD status);
+    // Waits before retry number attempt + 1, showing it; false when the run's retry budget
+    // or a quitting host says no.
+    BOOL WaitBeforeRetry(int attempt);
     BOOL ParseUpdateEntry(CString line);
 
     // --- file tests of the version check (engine/version_check.cpp)
@@ -116,6 +141,7 @@ public:
     BOOL MakeDirectoryPath(const CString& folder);
     // sha256: the digest the file must have (its entry's SHA256 word), or empty.
     BOOL DownloadFile(CString url, CString localPath, const CString& sha256 = CString());
+    BOOL DownloadFileOnce(const CString& url, const CString& localPath, const CString& sha256);
 
     // --- installation (engine/install.cpp, engine/register_launch.cpp)
     BOOL InstallFile(const UpdateItem& item);
@@ -170,3 +196,26 @@ protected:
 
 // Private: asks the dialog's thread to build the window region (see BuildWindowRegion).
 constexpr UINT WM_UPDATE_REGION = WM_USER + 103;
+
+template <typename Try>
+BOOL UpdateProgressDialog::WithRetries(Try once)
+{
+    int firstCode = 0;
+    CString firstText;
+    for (int attempt = 0;; ++attempt) {
+        m_transientFailure = FALSE;
+        m_retryAfterMs = 0;
+        if (once())
+            return TRUE;
+        if (attempt == 0) {
+            firstCode = m_lastErrorCode;
+            firstText = m_lastErrorText;
+        }
+        if (!m_transientFailure || attempt == kMaxRetries || !WaitBeforeRetry(attempt)) {
+            m_lastErrorCode = firstCode;
+            m_lastErrorText = firstText;
+            return FALSE;
+        }
+        ClearLastError();
+    }
+}

@@ -1,9 +1,23 @@
 // The dialog's side of the two notifications: status text, percent, and the end.
 #include "ui/progress_dialog.h"
 
+namespace {
+
+// The status while a request waits for its next try: the try and the most there will be.
+const char* const kRetryFormat = "연결을 다시 시도하는 중입니다... (%d/%d)";
+
+}  // namespace
+
 LRESULT UpdateProgressDialog::OnUpdateProgress(WPARAM code, LPARAM percent)
 {
     int shown = static_cast<int>(percent);
+    if (code == PROGRESS_RETRY) {
+        CString text;
+        text.Format(kRetryFormat, m_retryAttempt, kMaxRetries);
+        SetStatusText(text);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        return 0;
+    }
     if (code == PROGRESS_UP_TO_DATE) {
         m_runState = UpToDate;
         shown = 100;

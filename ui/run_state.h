@@ -9,6 +9,7 @@ constexpr UINT WM_UPDATE_PROGRESS = WM_USER + 102;  // wParam: PROGRESS_*, lPara
 
 constexpr WPARAM PROGRESS_STEP = 0;        // show the current state's text and lParam
 constexpr WPARAM PROGRESS_UP_TO_DATE = 1;  // nothing to download here: up-to-date text, 100
+constexpr WPARAM PROGRESS_RETRY = 2;       // a request is about to be tried again: the retry text
 
 enum RunState {
     Preparing = 0,

@@ -25,6 +25,12 @@ Paths:
   /tamper/<file>               like /<file>, of the same length, with its middle byte changed
   /redirect/<code>/<target>    that status (301, 302, 303, 307, 308) with Location: <target>, the
                                rest of the path percent-decoded (an absolute or relative URL)
+  /stall/<s>/<file>            reads the request, then sends nothing for s seconds and closes
+  /stall-body/<s>/<file>       sends the head and half the file, then nothing for s seconds, closes
+  /fail-first/<n>/<code>/<file>  the first n requests (the agent "Updater"'s probes aside, which
+                               get the file's head) answer <code> with Retry-After: 1, then as /<file>
+  /cut-first/<n>/<bytes>/<file>  the first n requests (probes aside) get the head and <bytes> of
+                               the body, then the connection closes; then as /<file>
   /_stop                       answers, then the server exits (not logged)
 
 Log record per request (one line each, flushed before the response goes out):
@@ -199,7 +205,7 @@ class Handler(socketserver.BaseRequestHandler):
 
         connection = ",".join(v for n, v in headers if n.lower() == "connection").lower()
         keep_alive = ("close" not in connection) if version == "HTTP/1.1" else ("keep-alive" in connection)
-        plan = self.plan(method, path)
+        plan = self.plan(method, path, ",".join(v for n, v in headers if n.lower() == "user-agent"))
         if plan[1] in ("bare-probe", "probe-says", "slow"):
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
             if agent == "Updater":
@@ -241,7 +247,7 @@ class Handler(socketserver.BaseRequestHandler):
                 return full
         return None
 
-    def plan(self, method, path):
+    def plan(self, method, path, agent=""):
         """(status, mode, file, argument): decided before logging so the log shows the status."""
         segments = path.split("/")
         try:
@@ -250,6 +256,24 @@ class Handler(socketserver.BaseRequestHandler):
             if path.startswith("/redirect/") and len(segments) >= 4:
                 location = urllib.parse.unquote("/".join(segments[3:]))
                 return (int(segments[2]), "redirect", None, location)
+            if (path.startswith("/fail-first/") or path.startswith("/cut-first/")) and len(segments) >= 5:
+                limit, value = int(segments[2]), int(segments[3])
+                status, mode, full, _ = self.file_plan("/".join(segments[4:]), "plain")
+                if full is None:
+                    return (status, mode, full, None)
+                if agent == "Updater":
+                    return (200, "head-only", full, None)
+                if self.state.count(path) > limit:
+                    return (200, "plain", full, None)
+                if path.startswith("/fail-first/"):
+                    return (value, "retry-after", None, None)
+                return (200, "cut", full, value)
+            if path.startswith("/stall/") and len(segments) >= 4:
+                status, mode, full, _ = self.file_plan("/".join(segments[3:]), "stall")
+                return (status, mode, full, float(segments[2]))
+            if path.startswith("/stall-body/") and len(segments) >= 4:
+                status, mode, full, _ = self.file_plan("/".join(segments[3:]), "stall-body")
+                return (status, mode, full, float(segments[2]))
             if path.startswith("/status/") and len(segments) >= 3:
                 return (int(segments[2]), "simple", None, None)
             if path.startswith("/after/") and len(segments) >= 5:
@@ -338,6 +362,31 @@ class Handler(socketserver.BaseRequestHandler):
         if mode == "simple":
             self.send_simple(status, close=not keep_alive, method=method)
             return keep_alive
+        if mode == "retry-after":
+            body = b"try again\n"
+            self.head(status, [("Retry-After", "1"), ("Content-Type", "text/plain"),
+                               ("Content-Length", str(len(body)))], not keep_alive)
+            if method != "HEAD":
+                self.send(body)
+            return keep_alive
+        if mode == "cut":
+            size = os.path.getsize(full)
+            self.head(200, [("Content-Type", "application/octet-stream"), ("Content-Length", str(size))], True)
+            if method != "HEAD":
+                with open(full, "rb") as f:
+                    self.send(f.read(min(argument, size)))
+            return False
+        if mode == "stall":
+            self.state.stop.wait(argument)
+            return False
+        if mode == "stall-body":
+            size = os.path.getsize(full)
+            self.head(200, [("Content-Type", "application/octet-stream"), ("Content-Length", str(size))], True)
+            if method != "HEAD":
+                with open(full, "rb") as f:
+                    self.send(f.read(size // 2))
+                self.state.stop.wait(argument)
+            return False
         if mode == "redirect":
             body = b"moved\n"
             self.head(status, [("Location", argument), ("Content-Type", "text/plain"),

@@ -349,6 +349,18 @@ int UnusedLocalPort()
     return port;
 }
 
+std::string WininetText(unsigned long code)
+{
+    char* text = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       LoadLibraryA("wininet.dll"), code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    const std::string result = length && text ? std::string(text, length) : "Internet error " + std::to_string(code);
+    LocalFree(text);
+    return result;
+}
+
 void RemoveFolderTree(const std::string& folder)
 {
     WIN32_FIND_DATAA found;

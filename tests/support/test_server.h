@@ -76,5 +76,9 @@ std::string UnixPathOf(const std::string& windowsPath);
 // The whole content of a file, read with every kind of sharing allowed.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
+// The system's text for a WinINet error, read without the code under test; where the
+// system has none (Wine has none for 12031), "Internet error N" as the README documents.
+std::string WininetText(unsigned long code);
+
 // Removes a folder and everything below it.
 void RemoveFolderTree(const std::string& folder);

@@ -1,0 +1,26 @@
+// When a request is tried again, and after how long. Plain functions without Windows
+// headers, so that they can be tested and fuzzed on the host.
+#pragma once
+
+#include <string_view>
+
+// Tries after the first, per request.
+constexpr int kMaxRetries = 3;
+// The longest wait a server's Retry-After gets.
+constexpr unsigned kMaxRetryAfterMs = 30000;
+// All the waits between tries in one run together never exceed this.
+constexpr unsigned kRunRetryBudgetMs = 60000;
+
+// HTTP 408, 429, 500, 502, 503, 504.
+bool IsTransientStatus(unsigned status);
+// WinINet's codes for a refused, reset or aborted connection, a timeout, and a response
+// that could not be read.
+bool IsTransientError(unsigned long error);
+
+// The wait before try attempt + 2 (attempt 0: the first retry): base, 2 x base, 4 x base,
+// each moved by up to a quarter either way by jitter (any number; its low bits are used).
+unsigned BackoffMs(int attempt, unsigned baseMs, unsigned jitter);
+
+// A Retry-After header in seconds, as a wait capped at kMaxRetryAfterMs; 0 when it is
+// absent or not a number of seconds (an HTTP date is not honoured).
+unsigned RetryAfterMs(std::string_view header);
