@@ -1,5 +1,8 @@
 // Counting what to download, the staging folder, and fetching each file into it.
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/form_request.h"
 #include "framework/handles.h"
@@ -42,6 +45,36 @@ CString FileErrorText(const CString& path, DWORD error)
     CString described;
     described.Format("%s: %s", path.GetString(), text.GetString());
     return described.Left(1023);
+}
+
+// A raw response header; empty when there is none.
+std::string HeaderOf(CHttpFile& file, DWORD query)
+{
+    char value[512] = {};
+    DWORD size = sizeof(value) - 1;
+    if (!HttpQueryInfoA(file.Handle(), query, value, &size, nullptr))
+        return std::string();
+    return std::string(value, size);
+}
+
+// Reads the first `bytes` of a staged file through the digest (when there is one) and
+// leaves the file positioned after them; false when the file does not hold exactly them.
+bool HashStagedBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash)
+{
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || static_cast<unsigned long long>(size.QuadPart) != bytes)
+        return false;
+    std::vector<char> block(64 * 1024);
+    for (unsigned long long done = 0; done < bytes;) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(block.size(), bytes - done));
+        if (!ReadFile(file, block.data(), want, &read, nullptr) || read != want)
+            return false;
+        if (hash && !hash->Add(block.data(), read))
+            return false;
+        done += read;
+    }
+    return true;
 }
 
 }  // namespace
@@ -146,7 +179,15 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
         m_lastErrorText = kBadUrlText;
         return FALSE;
     }
-    return WithRetries([&] { return DownloadFileOnce(url, localPath, sha256); });
+    m_resumeBytes = 0;
+    m_resumeValidator.clear();
+    if (WithRetries([&] { return DownloadFileOnce(url, localPath, sha256); }))
+        return TRUE;
+    // The bytes of a try that was cut are no file: nothing half-downloaded stays staged.
+    if (m_resumeBytes > 0)
+        DeleteFileA(localPath);
+    m_resumeBytes = 0;
+    return FALSE;
 }
 
 BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& localPath, const CString& sha256)
@@ -181,11 +222,22 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         return FALSE;
     }
 
+    // A try after a cut asks for the rest only, and only of the same version of the file.
+    const unsigned long long resumeFrom = m_resumeBytes;
+    std::string extra;
+    if (resumeFrom > 0) {
+        extra = "Range: bytes=" + std::to_string(resumeFrom) + "-\r\n";
+        if (!m_resumeValidator.empty())
+            extra += "If-Range: " + m_resumeValidator + "\r\n";
+    }
+    m_resumeBytes = 0;  // set again only when this try is cut as well
+
     unsigned long long total = 0;
     bool cutShort = false;
-    std::string digest;
+    std::string digest, validator;
     try {
-        FormRequest request = SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs);
+        FormRequest request =
+            SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs, extra);
         if (request.badUrl) {
             m_lastErrorCode = 43;
             m_lastErrorText = kBadUrlText;
@@ -209,15 +261,36 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             m_lastErrorText = "서버에 다운로드할 파일이 존재하지 않습니다.";
             throw DownloadAbort();
         }
-        if (status != HTTP_STATUS_OK)
+        // 206 continues the staged bytes only when it is exactly their rest; a 200 (a server
+        // that ignores ranges, or a file that changed) starts again from zero.
+        const bool resumed = status == HTTP_STATUS_PARTIAL_CONTENT && resumeFrom > 0 &&
+                             HeaderOf(*file, HTTP_QUERY_CONTENT_RANGE) ==
+                                 "bytes " + std::to_string(resumeFrom) + "-" + std::to_string(expected - 1) + "/" +
+                                     std::to_string(expected);
+        if (status == HTTP_STATUS_PARTIAL_CONTENT && !resumed) {
+            m_transientFailure = TRUE;  // the next try asks for the whole file
             throw DownloadAbort();
+        }
+        if (status != HTTP_STATUS_OK && !resumed)
+            throw DownloadAbort();
+        validator = HeaderOf(*file, HTTP_QUERY_ETAG);
+        if (validator.empty())
+            validator = HeaderOf(*file, HTTP_QUERY_LAST_MODIFIED);
 
-        FileHandle local(CreateFileA(localPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr));
+        FileHandle local(CreateFileA(localPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     resumed ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!local) {
             m_lastErrorCode = 10;
             m_lastErrorText = FileErrorText(localPath, GetLastError());
             throw DownloadAbort();
+        }
+        if (resumed) {
+            // The digest covers the whole file: the staged bytes go through it first.
+            if (!HashStagedBytes(local.Get(), resumeFrom, hash.get())) {
+                m_transientFailure = TRUE;
+                throw DownloadAbort();
+            }
+            total = resumeFrom;
         }
         // Zeroed, so every download touches the whole buffer: its memory is the same for
         // any file, not the pages that the reads of a small one happened to fill.
@@ -257,6 +330,11 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         m_lastErrorCode = 45;
         m_lastErrorText = message;
         m_transientFailure = IsTransientError(failure.m_dwError);
+        if (m_transientFailure && total > 0 && total < expected) {
+            m_resumeBytes = total;
+            m_resumeValidator = validator;
+            m_madeProgress = total > resumeFrom;
+        }
         return FALSE;
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.
@@ -267,8 +345,15 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         return FALSE;
     }
     if (total != expected) {
-        DeleteFileA(localPath);
         m_transientFailure = cutShort;
+        if (cutShort && total > 0 && total < expected) {
+            // Kept for the next try, which asks for the rest.
+            m_resumeBytes = total;
+            m_resumeValidator = validator;
+            m_madeProgress = total > resumeFrom;
+            return FALSE;
+        }
+        DeleteFileA(localPath);
         return FALSE;
     }
     if (!sha256.IsEmpty() && digest != sha256.Str()) {

@@ -36,7 +36,7 @@ CString RedirectTarget(CHttpFile& file, const CString& from)
 }
 
 void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, DWORD timeoutMs,
-          FormRequest* request)
+          const std::string& extraHeaders, FormRequest* request)
 {
     const bool form = shape == RequestShape::Form;
     DWORD flags = kNoCache | INTERNET_FLAG_NO_AUTO_REDIRECT;
@@ -48,10 +48,12 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
     request->file->SetTimeouts(timeoutMs);
     // An empty body, passed as a zeroed buffer of length 0.
     char body[1024] = {};
+    const std::string headers = (form ? std::string(kFormHeader) : std::string()) + extraHeaders;
     if (form)
-        request->file->SendRequest(kFormHeader, sizeof(kFormHeader) - 1, body, 0);
+        request->file->SendRequest(headers.c_str(), static_cast<DWORD>(headers.size()), body, 0);
     else
-        request->file->SendRequest(nullptr, 0, nullptr, 0);
+        request->file->SendRequest(headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
+                                   nullptr, 0);
     request->status = 0;
     request->file->QueryInfoStatusCode(request->status);
 }
@@ -82,7 +84,7 @@ BOOL ReadHttpTarget(const char* url, const SiteList& sites, HttpTarget* target)
 }
 
 FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
-                        DWORD timeoutMs)
+                        DWORD timeoutMs, const std::string& extraHeaders)
 {
     FormRequest request;
     HttpTarget target;
@@ -92,7 +94,7 @@ FormRequest SendRequest(CInternetSession& session, const CString& url, const Sit
     }
     CString current = url;
     for (int hop = 0;; ++hop) {
-        Send(session, target, shape, timeoutMs, &request);
+        Send(session, target, shape, timeoutMs, extraHeaders, &request);
         if (!IsRedirect(request.status))
             return request;
         const CString next = RedirectTarget(*request.file, current);

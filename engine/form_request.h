@@ -55,5 +55,6 @@ struct FormRequest {
 // Connects, sends and reads the status, following redirects itself: a hop from https to
 // http, a hop the lock does not trust, or one more than kMaxRedirects ends the request
 // with `refused`, and nothing goes to that hop. Throws CInternetException.
+// extraHeaders: more request header lines, each ending in CR LF (a resumed download's Range).
 FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
-                        DWORD timeoutMs = kNetworkTimeoutMs);
+                        DWORD timeoutMs = kNetworkTimeoutMs, const std::string& extraHeaders = std::string());

@@ -399,11 +399,12 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
     };
     const Case cases[] = {
         {"/fail-first/1/503/files/t1.bin", true, 2, 0, 900, "503 with Retry-After: 1, then the file"},
-        {"/cut-first/1/5000/files/t2.bin", true, 2, 0, 0, "cut mid-file, then whole"},
+        {"/cut-first/1/5000/files/t2.bin", true, 2, 0, 0, "cut mid-file, then resumed"},
+        {"/cut-first/1/5000/no-range/files/t5.bin", true, 2, 0, 0, "cut, then a server that ignores Range"},
         {"/status/404/files/t3.bin", false, 1, 11, 0, "404: one request"},
         {"/fail-first/9/500/files/t4.bin", false, 4, 41, 2700, "500 every time: four tries, the first code"},
     };
-    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin"})
+    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin", "t5.bin"})
         ASSERT_TRUE(server->PutFile(std::string("files/") + name, Pattern(20000)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -422,6 +423,14 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
         if (c.fetched) {
             std::string stored;
             EXPECT_TRUE(ReadWholeFile(Local("t.bin"), &stored) && stored == Pattern(20000)) << "byte for byte";
+        }
+        const std::vector<RecordedRequest> requests = NewRequests();
+        if (std::string(c.what).find("resumed") != std::string::npos) {
+            ASSERT_GE(requests.size(), 2u);
+            const RecordedRequest& again = requests.back();
+            EXPECT_EQ(again.HeaderValue("Range"), "bytes=5000-") << "the rest is asked for";
+            EXPECT_NE(again.HeaderValue("If-Range"), "") << "of the same version of the file";
+            EXPECT_EQ(again.status, 206) << "and sent alone";
         }
     }
 }

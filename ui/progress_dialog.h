@@ -88,6 +88,13 @@ public:
     int m_retryAttempt = 0;
     BOOL m_transientFailure = FALSE;
     DWORD m_retryAfterMs = 0;
+    // A download cut short: the bytes staged so far and the response's validator (ETag,
+    // else Last-Modified), from which the next try resumes.
+    unsigned long long m_resumeBytes = 0;
+    std::string m_resumeValidator;
+    // The last try staged more of its file than the one before: it is tried again at once,
+    // and does not count as one of the retries.
+    BOOL m_madeProgress = FALSE;
     // The host is quitting (WM_QUIT reached the modal loop): the worker skips what is left
     // of the run, and the dialog ends with IDABORT once the worker has finished with it.
     std::atomic<bool> m_stopRequested{false};
@@ -205,8 +212,14 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
     for (int attempt = 0;; ++attempt) {
         m_transientFailure = FALSE;
         m_retryAfterMs = 0;
+        m_madeProgress = FALSE;
         if (once())
             return TRUE;
+        if (m_transientFailure && m_madeProgress) {
+            --attempt;  // a connection that delivered and then dropped: reconnect at once
+            ClearLastError();
+            continue;
+        }
         if (attempt == 0) {
             firstCode = m_lastErrorCode;
             firstText = m_lastErrorText;

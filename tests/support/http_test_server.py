@@ -31,6 +31,9 @@ Paths:
                                get the file's head) answer <code> with Retry-After: 1, then as /<file>
   /cut-first/<n>/<bytes>/<file>  the first n requests (probes aside) get the head and <bytes> of
                                the body, then the connection closes; then as /<file>
+  /no-range/<file>             like /<file>, but a Range header is ignored (200 and the whole file)
+  (any file path)              a "Range: bytes=N-" request gets 206 with Content-Range, unless its
+                               If-Range is not the file's Last-Modified
   /_stop                       answers, then the server exits (not logged)
 
 Log record per request (one line each, flushed before the response goes out):
@@ -62,12 +65,17 @@ import urllib.parse
 
 CHUNK = 1 << 20
 REASONS = {
-    200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other", 304: "Not Modified",
+    200: "OK", 206: "Partial Content", 301: "Moved Permanently", 302: "Found", 303: "See Other", 304: "Not Modified",
     307: "Temporary Redirect", 308: "Permanent Redirect",
     400: "Bad Request", 401: "Unauthorized", 403: "Forbidden", 404: "Not Found",
     405: "Method Not Allowed", 500: "Internal Server Error", 502: "Bad Gateway",
     503: "Service Unavailable",
 }
+
+
+def kind_of(full):
+    return [("Content-Type", "application/octet-stream"),
+            ("Last-Modified", time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(os.path.getmtime(full))))]
 
 
 class ClientGone(Exception):
@@ -218,6 +226,17 @@ class Handler(socketserver.BaseRequestHandler):
             if agent == "Updater":
                 plan = (plan[0], "short", plan[2], plan[3])
 
+        # A range of the file (bytes=N-), unless If-Range names another version of it.
+        wanted = ",".join(v for n, v in headers if n.lower() == "range")
+        if plan[1] == "plain" and wanted.startswith("bytes=") and wanted.endswith("-") and wanted[6:-1].isdigit():
+            first = int(wanted[6:-1])
+            validator = ",".join(v for n, v in headers if n.lower() == "if-range")
+            modified = time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(os.path.getmtime(plan[2])))
+            if first < os.path.getsize(plan[2]) and (not validator or validator == modified):
+                plan = (206, "range", plan[2], first)
+        if plan[1] == "no-range":
+            plan = (plan[0], "plain", plan[2], plan[3])
+
         record = [b"REQUEST %s %s %s %d\n" % (self.scheme.encode(), method.encode("latin-1"),
                                               target.encode("latin-1"), len(body)),
                   b"C %d %d\n" % (self.number, index),
@@ -258,16 +277,19 @@ class Handler(socketserver.BaseRequestHandler):
                 return (int(segments[2]), "redirect", None, location)
             if (path.startswith("/fail-first/") or path.startswith("/cut-first/")) and len(segments) >= 5:
                 limit, value = int(segments[2]), int(segments[3])
-                status, mode, full, _ = self.file_plan("/".join(segments[4:]), "plain")
+                inner = self.plan(method, "/" + "/".join(segments[4:]), agent)
+                full = inner[2]
                 if full is None:
-                    return (status, mode, full, None)
+                    return inner
                 if agent == "Updater":
                     return (200, "head-only", full, None)
                 if self.state.count(path) > limit:
-                    return (200, "plain", full, None)
+                    return inner
                 if path.startswith("/fail-first/"):
                     return (value, "retry-after", None, None)
                 return (200, "cut", full, value)
+            if path.startswith("/no-range/"):
+                return self.file_plan(path[len("/no-range/"):], "no-range")
             if path.startswith("/stall/") and len(segments) >= 4:
                 status, mode, full, _ = self.file_plan("/".join(segments[3:]), "stall")
                 return (status, mode, full, float(segments[2]))
@@ -362,6 +384,15 @@ class Handler(socketserver.BaseRequestHandler):
         if mode == "simple":
             self.send_simple(status, close=not keep_alive, method=method)
             return keep_alive
+        if mode == "range":
+            size = os.path.getsize(full)
+            self.head(206, kind_of(full) + [("Content-Range", "bytes %d-%d/%d" % (argument, size - 1, size)),
+                                            ("Content-Length", str(size - argument))], not keep_alive)
+            if method != "HEAD":
+                with open(full, "rb") as f:
+                    f.seek(argument)
+                    self.send(f.read())
+            return keep_alive
         if mode == "retry-after":
             body = b"try again\n"
             self.head(status, [("Retry-After", "1"), ("Content-Type", "text/plain"),
@@ -371,7 +402,7 @@ class Handler(socketserver.BaseRequestHandler):
             return keep_alive
         if mode == "cut":
             size = os.path.getsize(full)
-            self.head(200, [("Content-Type", "application/octet-stream"), ("Content-Length", str(size))], True)
+            self.head(200, kind_of(full) + [("Content-Length", str(size))], True)
             if method != "HEAD":
                 with open(full, "rb") as f:
                     self.send(f.read(min(argument, size)))
