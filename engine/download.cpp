@@ -64,6 +64,10 @@ bool HashStagedBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash)
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file, &size) || static_cast<unsigned long long>(size.QuadPart) != bytes)
         return false;
+    if (!hash) {
+        LARGE_INTEGER none = {};
+        return SetFilePointerEx(file, none, nullptr, FILE_END) != FALSE;
+    }
     std::vector<char> block(64 * 1024);
     for (unsigned long long done = 0; done < bytes;) {
         DWORD read = 0;
@@ -181,6 +185,7 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     }
     m_resumeBytes = 0;
     m_resumeValidator.clear();
+    m_resumeHash.reset();
     if (WithRetries([&] { return DownloadFileOnce(url, localPath, sha256); }))
         return TRUE;
     // The bytes of a try that was cut are no file: nothing half-downloaded stays staged.
@@ -210,7 +215,8 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             return FALSE;
         }
     }
-    const DWORD expected = ProbeContentLength(url);
+    // A resumed try is a fetch only: the length is the one the first try's probe measured.
+    const DWORD expected = m_resumeBytes > 0 ? m_resumeExpected : ProbeContentLength(url);
     if (expected == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
         char message[1024] = {};
         CInternetException(ERROR_INTERNET_TIMEOUT).GetErrorMessage(message, sizeof(message));
@@ -285,13 +291,18 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             throw DownloadAbort();
         }
         if (resumed) {
-            // The digest covers the whole file: the staged bytes go through it first.
-            if (!HashStagedBytes(local.Get(), resumeFrom, hash.get())) {
+            // The digest covers the whole file: it goes on from the cut try's state, which
+            // holds exactly the staged bytes, or (without one) reads them first.
+            const bool carried = hash && m_resumeHash;
+            if (carried)
+                hash = std::move(m_resumeHash);
+            if (!HashStagedBytes(local.Get(), resumeFrom, carried ? nullptr : hash.get())) {
                 m_transientFailure = TRUE;
                 throw DownloadAbort();
             }
             total = resumeFrom;
         }
+        m_resumeHash.reset();
         // Zeroed, so every download touches the whole buffer: its memory is the same for
         // any file, not the pages that the reads of a small one happened to fill.
         const std::unique_ptr<char[]> chunk(new char[kChunkSize]());
@@ -312,15 +323,13 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             if (total > expected)
                 break;
         }
-        if (hash)
-            digest = hash->HexDigest();
         // A response that ends before its own length was cut short on the way: worth another
         // try, where a complete response of another length is not.
         DWORD own = 0;
         DWORD ownSize = sizeof(own);
         cutShort = HttpQueryInfoA(file->Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &own, &ownSize,
                                   nullptr) &&
-                   total < own;
+                   total - (resumed ? resumeFrom : 0) < own;
         local.Close();
         file->Close();
         request.connection->Close();
@@ -334,6 +343,8 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             m_resumeBytes = total;
             m_resumeValidator = validator;
             m_madeProgress = total > resumeFrom;
+            m_resumeHash = std::move(hash);
+            m_resumeExpected = expected;
         }
         return FALSE;
     } catch (...) {
@@ -351,11 +362,16 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             m_resumeBytes = total;
             m_resumeValidator = validator;
             m_madeProgress = total > resumeFrom;
+            m_resumeHash = std::move(hash);
+            m_resumeExpected = expected;
             return FALSE;
         }
         DeleteFileA(localPath);
         return FALSE;
     }
+    // Only now: the digest ends the hash, which a cut try hands on to the next.
+    if (hash)
+        digest = hash->HexDigest();
     if (!sha256.IsEmpty() && digest != sha256.Str()) {
         // Never installed: the staged copy goes, the installed file stays as it was.
         DeleteFileA(localPath);

@@ -748,6 +748,21 @@ protected:
         EXPECT_TRUE(server->PutFile(served + "/list.txt", list));
         return server->HttpUrl("/" + served + "/list.txt");
     }
+    // Replaces the control with one that another build of the module makes through its own
+    // class factory. The module stays loaded: a worker may still be finishing in it.
+    void UseModule(const std::string& file)
+    {
+        HMODULE module = LoadLibraryA((BuildFolder() + "\\" + file).c_str());
+        ASSERT_TRUE(module) << file << " is built";
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(get(Guid(kClsid), IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        control->Release();
+        control = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
+        factory->Release();
+    }
     std::string Installed(const std::string& name)
     {
         std::string bytes;
@@ -1349,21 +1364,7 @@ protected:
         Container::SetUp();
         if (HasFatalFailure())
             return;
-        locked = LoadLibraryA((BuildFolder() + "\\VexaUpdaterLocked.ocx").c_str());
-        ASSERT_TRUE(locked) << "the locked module is built";
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(locked, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(get(Guid(kClsid), IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        control->Release();
-        control = nullptr;
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
-        factory->Release();
-    }
-    void TearDown() override
-    {
-        Container::TearDown();
-        // The module stays loaded: a worker may still be finishing (it holds the module).
+        UseModule("VexaUpdaterLocked.ocx");
     }
     void Site(TestSite* site)
     {
@@ -1371,7 +1372,6 @@ protected:
         object->SetClientSite(site);
         object->Release();
     }
-    HMODULE locked = nullptr;
 };
 
 TEST_F(LockedControl, RunsOnlyForItsSites)
@@ -1552,16 +1552,9 @@ protected:
         Container::SetUp();
         if (HasFatalFailure())
             return;
-        HMODULE keyed = LoadLibraryA((BuildFolder() + "\\VexaUpdaterKeyed.ocx").c_str());
-        ASSERT_TRUE(keyed) << "the keyed module is built";
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(keyed, "DllGetClassObject")));
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(get(Guid(kClsid), IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-        control->Release();
-        control = nullptr;
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&control)), S_OK);
-        factory->Release();
+        UseModule("VexaUpdaterKeyed.ocx");
+        if (HasFatalFailure())
+            return;
         for (const char* name : {"k1.dll", "k2.dat"}) {
             std::string bytes;
             ASSERT_TRUE(ReadWholeFile(BuildFolder() + "\\signed-lists\\files\\" + name, &bytes));

@@ -401,10 +401,11 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
         {"/fail-first/1/503/files/t1.bin", true, 2, 0, 900, "503 with Retry-After: 1, then the file"},
         {"/cut-first/1/5000/files/t2.bin", true, 2, 0, 0, "cut mid-file, then resumed"},
         {"/cut-first/1/5000/no-range/files/t5.bin", true, 2, 0, 0, "cut, then a server that ignores Range"},
+        {"/cut-every/5000/files/t6.bin", true, 4, 0, 0, "cut every 5000 bytes: each try goes on from the last"},
         {"/status/404/files/t3.bin", false, 1, 11, 0, "404: one request"},
         {"/fail-first/9/500/files/t4.bin", false, 4, 41, 2700, "500 every time: four tries, the first code"},
     };
-    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin", "t5.bin"})
+    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin", "t5.bin", "t6.bin"})
         ASSERT_TRUE(server->PutFile(std::string("files/") + name, Pattern(20000)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -433,6 +434,17 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
             EXPECT_EQ(again.status, 206) << "and sent alone";
         }
     }
+    // With a published digest, a file that comes in four pieces is checked whole.
+    Sha256Hash whole;
+    const std::string bytes = Pattern(20000);
+    ASSERT_TRUE(whole.Add(bytes.data(), static_cast<DWORD>(bytes.size())));
+    const std::string digest = whole.HexDigest();
+    EXPECT_TRUE(job.DownloadFile(server->HttpUrl("/cut-every/5000/files/t6.bin").c_str(), Local("d.bin").c_str(),
+                                 digest.c_str()))
+        << "the pieces make the published file: " << job.m_lastErrorCode << " " << job.m_lastErrorText.Str();
+    EXPECT_FALSE(job.DownloadFile(server->HttpUrl("/cut-every/5000/files/t6.bin").c_str(), Local("d.bin").c_str(),
+                                  std::string(64, 'a').c_str()))
+        << "and another digest refuses them";
 }
 
 TEST_F(Download, AFileUrlThatCannotBeReadIsRefusedBeforeAnyRequest)

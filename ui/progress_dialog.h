@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "framework/dialog.h"
 #include "framework/handles.h"
 #include "framework/narrow_string.h"
+#include "framework/sha256_hash.h"
 #include "ui/run_state.h"
 #include "ui/skin_region.h"
 
@@ -92,6 +94,8 @@ public:
     // else Last-Modified), from which the next try resumes.
     unsigned long long m_resumeBytes = 0;
     std::string m_resumeValidator;
+    std::unique_ptr<Sha256Hash> m_resumeHash;  // the digest so far of the staged bytes
+    DWORD m_resumeExpected = 0;                // the length the first try's probe measured
     // The last try staged more of its file than the one before: it is tried again at once,
     // and does not count as one of the retries.
     BOOL m_madeProgress = FALSE;

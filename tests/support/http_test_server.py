@@ -31,6 +31,8 @@ Paths:
                                get the file's head) answer <code> with Retry-After: 1, then as /<file>
   /cut-first/<n>/<bytes>/<file>  the first n requests (probes aside) get the head and <bytes> of
                                the body, then the connection closes; then as /<file>
+  /cut-every/<bytes>/<file>    every response (ranges too) sends at most <bytes> of its body, then
+                               the connection closes; the probe gets the head
   /no-range/<file>             like /<file>, but a Range header is ignored (200 and the whole file)
   (any file path)              a "Range: bytes=N-" request gets 206 with Content-Range, unless its
                                If-Range is not the file's Last-Modified
@@ -236,6 +238,10 @@ class Handler(socketserver.BaseRequestHandler):
                 plan = (206, "range", plan[2], first)
         if plan[1] == "no-range":
             plan = (plan[0], "plain", plan[2], plan[3])
+        cap = getattr(self, "cut_every", None)
+        self.cut_every = None
+        if cap is not None and plan[1] in ("plain", "range"):
+            plan = (plan[0], "cut" if plan[1] == "plain" else "range-cut", plan[2], (plan[3] or 0, cap))
 
         record = [b"REQUEST %s %s %s %d\n" % (self.scheme.encode(), method.encode("latin-1"),
                                               target.encode("latin-1"), len(body)),
@@ -288,6 +294,12 @@ class Handler(socketserver.BaseRequestHandler):
                 if path.startswith("/fail-first/"):
                     return (value, "retry-after", None, None)
                 return (200, "cut", full, value)
+            if path.startswith("/cut-every/") and len(segments) >= 4:
+                inner = self.plan(method, "/" + "/".join(segments[3:]), agent)
+                if inner[2] is None or agent == "Updater":
+                    return inner if inner[2] is None else (200, "head-only", inner[2], None)
+                self.cut_every = int(segments[2])
+                return inner
             if path.startswith("/no-range/"):
                 return self.file_plan(path[len("/no-range/"):], "no-range")
             if path.startswith("/stall/") and len(segments) >= 4:
@@ -400,7 +412,23 @@ class Handler(socketserver.BaseRequestHandler):
             if method != "HEAD":
                 self.send(body)
             return keep_alive
+        if mode == "range-cut":
+            first, cap = argument
+            size = os.path.getsize(full)
+            self.head(206, kind_of(full) + [("Content-Range", "bytes %d-%d/%d" % (first, size - 1, size)),
+                                            ("Content-Length", str(size - first))], True)
+            if method != "HEAD":
+                with open(full, "rb") as f:
+                    f.seek(first)
+                    left = min(cap, size - first)
+                    while left > 0:
+                        data = f.read(min(CHUNK, left))
+                        self.send(data)
+                        left -= len(data)
+            return False
         if mode == "cut":
+            if isinstance(argument, tuple):
+                argument = argument[1]
             size = os.path.getsize(full)
             self.head(200, kind_of(full) + [("Content-Length", str(size))], True)
             if method != "HEAD":
