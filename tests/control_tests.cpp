@@ -1076,6 +1076,53 @@ TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
     }
 }
 
+// Real networks, through the control a page creates: each row is one DoUpdate against a
+// server that fails in one way; the page always gets 0, and what is installed says whether
+// the run got through.
+TEST_F(Container, NetworkFaultsThroughThePage)
+{
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 % 251);
+    const std::string list = ServeList("net", {{"f.dll", bytes}});
+    struct Case {
+        std::string list;
+        std::string data;
+        bool installs;
+        size_t fetches;  // requests for the file other than probes
+        const char* what;
+    };
+    const Case cases[] = {
+        {list, server->HttpUrl("/cut-first/1/100000/net"), true, 2, "cut after 100,000 bytes: resumed"},
+        {list, server->HttpUrl("/fail-first/1/503/net"), true, 2, "503 with Retry-After, then the file"},
+        {list, server->HttpUrl("/status/404/net"), false, 1, "404: not tried again"},
+        {list, server->HttpUrl("/probe-says/1000/net"), false, 1, "a body past its probed length"},
+        {server->HttpUrl("/probe-says/40000000/net/list.txt"), server->HttpUrl("/net"), false, 0, "a list past the cap"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA((folder + "\\f.dll").c_str());
+        SetText(L"SetListFileURL", Wide(c.list.c_str()).c_str());
+        SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
+        seen = server->Requests().size();
+        EXPECT_EQ(Call(L"DoUpdate"), 0) << "the page gets 0";
+        EXPECT_EQ(Installed("f.dll") == bytes, c.installs) << "installed byte for byte";
+        EXPECT_FALSE(IsFolder(folder + "\\Update")) << "no staging folder left";
+        size_t fetches = 0;
+        std::string lastRange;
+        for (const RecordedRequest& r : NewRequests()) {
+            if (r.target.find("f.dll") == std::string::npos || r.HeaderValue("User-Agent") == "Updater")
+                continue;
+            ++fetches;
+            lastRange = r.HeaderValue("Range");
+        }
+        EXPECT_EQ(fetches, c.fetches) << "requests for the file";
+        if (std::string(c.what).find("resumed") != std::string::npos) {
+            EXPECT_EQ(lastRange, "bytes=100000-") << "the second request asks for the rest";
+        }
+    }
+}
+
 // Runs an action once from a thread timer, that is inside whatever message loop the test
 // thread is in when it fires: a page's timer during the run's modal loop.
 struct InLoop {

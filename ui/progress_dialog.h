@@ -217,6 +217,7 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
         m_transientFailure = FALSE;
         m_retryAfterMs = 0;
         m_madeProgress = FALSE;
+        const DWORD started = GetTickCount();
         if (once())
             return TRUE;
         if (m_transientFailure && m_madeProgress) {
@@ -224,6 +225,11 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
             ClearLastError();
             continue;
         }
+        // A try that got nowhere while it waited out a timeout spends the run's retry time
+        // too: a stalled server ends its step within about a minute, retries included.
+        const DWORD spent = GetTickCount() - started;
+        if (spent >= m_networkTimeoutMs)
+            m_retryWaitedMs += spent;
         if (attempt == 0) {
             firstCode = m_lastErrorCode;
             firstText = m_lastErrorText;
