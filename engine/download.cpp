@@ -241,6 +241,15 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     unsigned long long total = 0;
     bool cutShort = false;
     std::string digest, validator;
+    // A try cut short hands on its staged bytes, their digest so far and the file's
+    // validator: the next one asks for the rest.
+    const auto keepForResume = [&] {
+        m_resumeBytes = total;
+        m_resumeValidator = validator;
+        m_madeProgress = total > resumeFrom;
+        m_resumeHash = std::move(hash);
+        m_resumeExpected = expected;
+    };
     try {
         FormRequest request =
             SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs, extra);
@@ -339,13 +348,8 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         m_lastErrorCode = 45;
         m_lastErrorText = message;
         m_transientFailure = IsTransientError(failure.m_dwError);
-        if (m_transientFailure && total > 0 && total < expected) {
-            m_resumeBytes = total;
-            m_resumeValidator = validator;
-            m_madeProgress = total > resumeFrom;
-            m_resumeHash = std::move(hash);
-            m_resumeExpected = expected;
-        }
+        if (m_transientFailure && total > 0 && total < expected)
+            keepForResume();
         return FALSE;
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.
@@ -358,12 +362,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     if (total != expected) {
         m_transientFailure = cutShort;
         if (cutShort && total > 0 && total < expected) {
-            // Kept for the next try, which asks for the rest.
-            m_resumeBytes = total;
-            m_resumeValidator = validator;
-            m_madeProgress = total > resumeFrom;
-            m_resumeHash = std::move(hash);
-            m_resumeExpected = expected;
+            keepForResume();
             return FALSE;
         }
         DeleteFileA(localPath);
