@@ -20,7 +20,7 @@ cmake -S . -B build/x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 # The sample payment modules are the test fixtures: modules with version resources, a
 # component that registers itself, a program that records how it was started.
-cmake --build build/x86_64 --target VexaUpdaterDemo VexaEx vexa_fixtures vexa_trust_authority
+cmake --build build/x86_64 --target VexaUpdaterDemo VexaExDemo vexa_fixtures vexa_trust_authority
 cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host --target vexa-publish
 
@@ -60,7 +60,8 @@ tests/support/make-test-ca.sh "$demo/ca"
 wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/ca/ca.der")"
 # The demo's control is locked to the demo server's host (127.0.0.1).
 wine regsvr32.exe /s "$(dos "$root/build/x86_64/VexaUpdaterDemo.ocx")"
-cp "$root/build/x86_64/VexaEx.exe" "$prefix/drive_c/windows/system32/VexaEx.exe"
+# Its helper is built with the same site and key.
+cp "$root/build/x86_64/VexaExDemo.exe" "$prefix/drive_c/windows/system32/VexaEx.exe"
 install_dir="$prefix/drive_c/Program Files/VexaPay"
 rm -rf "$install_dir"
 
