@@ -74,7 +74,7 @@ bool HashStagedBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash)
         const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(block.size(), bytes - done));
         if (!ReadFile(file, block.data(), want, &read, nullptr) || read != want)
             return false;
-        if (hash && !hash->Add(block.data(), read))
+        if (!hash->Add(block.data(), read))
             return false;
         done += read;
     }
@@ -200,10 +200,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     CInternetSession session;
     if (!session.IsOpen()) {
         // Without a session nothing can be fetched; this file fails, the run goes on.
-        char message[1024] = {};
-        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 45;
-        m_lastErrorText = message;
+        RecordInternetError(45, session.GetOpenError());
         return FALSE;
     }
     std::unique_ptr<Sha256Hash> hash;
@@ -218,10 +215,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     // A resumed try is a fetch only: the length is the one the first try's probe measured.
     const DWORD expected = m_resumeBytes > 0 ? m_resumeExpected : ProbeContentLength(url);
     if (expected == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
-        char message[1024] = {};
-        CInternetException(ERROR_INTERNET_TIMEOUT).GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 45;
-        m_lastErrorText = message;
+        RecordInternetError(45, ERROR_INTERNET_TIMEOUT);
     }
     if (expected == 0) {
         m_transientFailure = IsTransientError(m_probeError);
@@ -343,10 +337,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         file->Close();
         request.connection->Close();
     } catch (const CInternetException& failure) {
-        char message[1024] = {};
-        failure.GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 45;
-        m_lastErrorText = message;
+        RecordInternetError(45, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
         if (m_transientFailure && total > 0 && total < expected)
             keepForResume();

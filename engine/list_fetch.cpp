@@ -67,19 +67,13 @@ BOOL UpdateProgressDialog::FetchListOnce()
     CInternetSession session;
     m_listText.Empty();
     if (!session.IsOpen()) {
-        char message[1024] = {};
-        CInternetException(session.GetOpenError()).GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 42;
-        m_lastErrorText = message;
+        RecordInternetError(42, session.GetOpenError());
         return FALSE;
     }
 
     const DWORD announced = ProbeContentLength(m_listUrl);
     if (announced == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
-        char message[1024] = {};
-        CInternetException(ERROR_INTERNET_TIMEOUT).GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 42;
-        m_lastErrorText = message;
+        RecordInternetError(42, ERROR_INTERNET_TIMEOUT);
         m_transientFailure = TRUE;
         return FALSE;
     }
@@ -139,10 +133,7 @@ BOOL UpdateProgressDialog::FetchListOnce()
         return TRUE;
     } catch (const CInternetException& failure) {
         m_listText.Empty();  // a list cut off is no list
-        char message[1024] = {};
-        failure.GetErrorMessage(message, sizeof(message));
-        m_lastErrorCode = 42;
-        m_lastErrorText = message;
+        RecordInternetError(42, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
         return FALSE;
     } catch (...) {

@@ -1,4 +1,5 @@
 // The update run: the worker that drives the steps in their fixed order.
+#include "framework/internet.h"
 #include "framework/worker_thread.h"
 #include "ui/progress_dialog.h"
 
@@ -6,6 +7,14 @@ void UpdateProgressDialog::ClearLastError()
 {
     m_lastErrorCode = 0;
     m_lastErrorText.Empty();
+}
+
+void UpdateProgressDialog::RecordInternetError(int code, DWORD error)
+{
+    char message[1024] = {};
+    CInternetException(error).GetErrorMessage(message, sizeof(message));
+    m_lastErrorCode = code;
+    m_lastErrorText = message;
 }
 
 void UpdateProgressDialog::Notify(UINT message, WPARAM wParam, LPARAM lParam) const

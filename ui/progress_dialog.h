@@ -110,6 +110,8 @@ public:
     static UINT UpdateWorker(LPVOID dialog);
     BOOL StartWorker();
     void ClearLastError();
+    // Records code with the system's text for a WinINet error.
+    void RecordInternetError(int code, DWORD error);
 
     // --- the item list (engine/update_item_list.cpp)
     void AddUpdateItem(const UpdateItem& item);
