@@ -1462,18 +1462,6 @@ TEST_F(LockedControl, RunsOnlyForItsSites)
     }
 }
 
-// Percent-escapes every byte but letters and digits, for a URL inside a test server path.
-std::string Escaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        char hex[4];
-        snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-        out += isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : std::string(hex);
-    }
-    return out;
-}
-
 // Each hostile form, the way a page would pass it, against a second server reached as
 // localhost that serves a list and a file of its own: it never gets a request and its file
 // is never installed; a trusted run in the same test still installs.
@@ -1511,10 +1499,10 @@ TEST_F(LockedControl, HostileUrlsAndRedirectsReachNoOtherHost)
         {"http://127.0.0.1:99999/hostile/list.txt", data, -1, "a port beyond 65535"},
         {"http://127.0.0.1:" + p + "/hostile/list.txt x", data, -1, "a blank"},
         {"http://127.0.0.1:" + p + "/hostile/list.txt\t", data, -1, "a control character"},
-        {server->HttpUrl("/redirect/302/" + Escaped(evilList)), data, 0, "the list redirected to another host"},
-        {honest, server->HttpUrl("/redirect/302/" + Escaped("http://localhost:" + q + "/hostile")), 0,
+        {server->HttpUrl(RedirectPath("302", evilList)), data, 0, "the list redirected to another host"},
+        {honest, server->HttpUrl(RedirectPath("302", "http://localhost:" + q + "/hostile")), 0,
          "the files redirected to another host"},
-        {server->HttpUrl("/redirect/302/" + Escaped(honest)), data, 0, "a redirect on the trusted host is followed"},
+        {server->HttpUrl(RedirectPath("302", honest)), data, 0, "a redirect on the trusted host is followed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1779,7 +1767,7 @@ TEST_F(HelperProgram, ALockedHelperRunsOnlyForItsSites)
         {"http://127.0.0.1:" + std::to_string(server->HttpPort()) + "#@localhost:" + q + "/evil/list.txt", data,
          kHelperUntrusted, "a hidden host"},
         {good, "http://localhost:" + q + "/evil", kHelperUntrusted, "an untrusted data URL"},
-        {server->HttpUrl("/redirect/302/" + Escaped("http://localhost:" + q + "/evil/list.txt")), data, kHelperStopped,
+        {server->HttpUrl(RedirectPath("302", "http://localhost:" + q + "/evil/list.txt")), data, kHelperStopped,
          "a list redirected to another host"},
         {good, data, kHelperInstalled, "its own site"},
     };

@@ -259,22 +259,12 @@ TEST_F(ListFetch, RedirectsAreJudgedBeforeTheyAreFollowed)
     ASSERT_TRUE(attacker.PutFile("moved/list.txt", "[UPDATE FILES]\nEVIL.dll\n"));
     ASSERT_TRUE(server->PutFile("moved/list.txt", "[UPDATE FILES]\nA.dll\n"));
     const std::string evil = "http://localhost:" + std::to_string(attacker.HttpPort()) + "/moved/list.txt";
-    auto via = [](const std::string& code, const std::string& to) {
-        std::string encoded;
-        for (char c : to)
-            encoded += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : [&] {
-                char hex[4];
-                snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
-                return std::string(hex);
-            }();
-        return "/redirect/" + code + "/" + encoded;
-    };
     std::string sixHops = server->HttpUrl("/moved/list.txt");
     for (int i = 0; i < 6; ++i)
-        sixHops = server->HttpUrl(via("302", sixHops));
+        sixHops = server->HttpUrl(RedirectPath("302", sixHops));
     std::string fiveHops = server->HttpUrl("/moved/list.txt");
     for (int i = 0; i < 5; ++i)
-        fiveHops = server->HttpUrl(via("307", fiveHops));
+        fiveHops = server->HttpUrl(RedirectPath("307", fiveHops));
     struct Case {
         std::string url;
         bool locked;
@@ -282,14 +272,14 @@ TEST_F(ListFetch, RedirectsAreJudgedBeforeTheyAreFollowed)
         const char* what;
     };
     const Case cases[] = {
-        {server->HttpUrl(via("302", server->HttpUrl("/moved/list.txt"))), false, true, "a redirect on the same site"},
-        {server->HttpsUrl(via("301", server->HttpsUrl("/moved/list.txt"))), true, true, "https to https, locked"},
+        {server->HttpUrl(RedirectPath("302", server->HttpUrl("/moved/list.txt"))), false, true, "a redirect on the same site"},
+        {server->HttpsUrl(RedirectPath("301", server->HttpsUrl("/moved/list.txt"))), true, true, "https to https, locked"},
         {fiveHops, true, true, "five hops are followed"},
         {sixHops, false, false, "a sixth hop is not"},
-        {server->HttpsUrl(via("302", server->HttpUrl("/moved/list.txt"))), false, false, "https to http, unlocked"},
-        {server->HttpsUrl(via("308", server->HttpUrl("/moved/list.txt"))), true, false, "https to http, locked"},
-        {server->HttpUrl(via("302", evil)), true, false, "to an untrusted host"},
-        {server->HttpUrl(via("303", "http://127.0.0.1:" + std::to_string(attacker.HttpPort()) + "#@" + evil.substr(7))),
+        {server->HttpsUrl(RedirectPath("302", server->HttpUrl("/moved/list.txt"))), false, false, "https to http, unlocked"},
+        {server->HttpsUrl(RedirectPath("308", server->HttpUrl("/moved/list.txt"))), true, false, "https to http, locked"},
+        {server->HttpUrl(RedirectPath("302", evil)), true, false, "to an untrusted host"},
+        {server->HttpUrl(RedirectPath("303", "http://127.0.0.1:" + std::to_string(attacker.HttpPort()) + "#@" + evil.substr(7))),
          true, false, "to a hidden host"},
     };
     for (const Case& c : cases) {

@@ -28,21 +28,18 @@ const LeadByteTable& Cp949()
     return table;
 }
 
-std::string Fixture(const std::string& name)
+// A whole file of the Windows build's output.
+std::string BuiltFile(const std::string& folder, const std::string& name)
 {
-    std::ifstream in(std::string(VEXA_FIXTURES) + "/" + name, std::ios::binary);
+    std::ifstream in(folder + "/" + name, std::ios::binary);
     std::ostringstream all;
     all << in.rdbuf();
     return all.str();
 }
 
-std::string Key(const std::string& name)
-{
-    std::ifstream in(std::string(VEXA_TEST_KEYS) + "/" + name, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
+std::string Fixture(const std::string& name) { return BuiltFile(VEXA_FIXTURES, name); }
+
+std::string Key(const std::string& name) { return BuiltFile(VEXA_TEST_KEYS, name); }
 
 // 2026-12-01 01:30:00 UTC: 10:30 in Seoul, 20:30 the day before in New York.
 constexpr long long kModified = 1796088600;

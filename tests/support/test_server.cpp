@@ -349,6 +349,18 @@ int UnusedLocalPort()
     return port;
 }
 
+std::string RedirectPath(const std::string& code, const std::string& target)
+{
+    // Every byte but letters and digits escaped, so the target stays one path segment.
+    std::string escaped;
+    for (const char c : target) {
+        char hex[4];
+        snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+        escaped += isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : std::string(hex);
+    }
+    return "/redirect/" + code + "/" + escaped;
+}
+
 std::string WininetText(unsigned long code)
 {
     char* text = nullptr;

@@ -76,6 +76,9 @@ std::string UnixPathOf(const std::string& windowsPath);
 // The whole content of a file, read with every kind of sharing allowed.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
+// The test server's path that answers with status code (a redirect) and Location: target.
+std::string RedirectPath(const std::string& code, const std::string& target);
+
 // The system's text for a WinINet error, read without the code under test; where the
 // system has none (Wine has none for 12031), "Internet error N" as the README documents.
 std::string WininetText(unsigned long code);
