@@ -378,10 +378,15 @@ TEST_F(Download, StallsAndOverlongBodiesAreBounded)
     EXPECT_EQ(job.m_lastErrorCode, 45) << "error 45";
     EXPECT_EQ(job.m_lastErrorText.Str(), WininetText(ERROR_INTERNET_TIMEOUT))
         << "the system's text for a timeout";
+    std::string stored;
+    EXPECT_TRUE(Fetch(server->HttpUrl("/files/stalls.bin"), "stalls.bin")) << "served honestly, under the same bound";
+    EXPECT_TRUE(ReadWholeFile(Local("stalls.bin"), &stored) && stored == Pattern(200000)) << "it comes whole";
     job.m_networkTimeoutMs = 30000;
     job.ClearLastError();
     EXPECT_FALSE(Fetch(server->HttpUrl("/probe-says/1000/files/huge.bin"), "huge.bin")) << "a body past the probed length";
     EXPECT_FALSE(FileExists(Local("huge.bin"))) << "refused and not left staged";
+    EXPECT_TRUE(Fetch(server->HttpUrl("/files/huge.bin"), "huge.bin")) << "the same file with its true length";
+    EXPECT_TRUE(ReadWholeFile(Local("huge.bin"), &stored) && stored == Pattern(6 * 1024 * 1024)) << "it comes whole";
 }
 
 // Transient failures are tried again (at most three more times, after the server's

@@ -376,6 +376,9 @@ TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
         EXPECT_LT(elapsed, 15000u) << "bounded by the timeouts, not by the server's 20 s stall";
         EXPECT_EQ(NewRequests().size(), c.requests) << "requests made";
     }
+    // The honest server, under the same short bound, still delivers the list.
+    EXPECT_TRUE(Fetch(server->HttpUrl("/bounded/list.txt"))) << "the same list served honestly";
+    EXPECT_EQ(job.m_listText.Str(), "[UPDATE FILES]\nA.dll\n") << "whole";
     job.m_networkTimeoutMs = 30000;
 }
 
