@@ -242,44 +242,61 @@ int main()
 
     // A line that drops every connection after 8 MiB: each try resumes where the last one
     // was cut, so a 64 MiB file still comes whole, in about the time of a clean download.
-    std::printf("A 64 MiB download through a server that cuts every connection after 8 MiB (best of 2)\n");
+    // The target holds at a line's speed (1 Gbit/s); on loopback the eight reconnections
+    // weigh against a transfer of a few hundredths of a second, so that is a figure only.
     const unsigned long long cutSize = 64 * kMiB, cutEvery = 8 * kMiB;
     if (!WriteFileOfSize(root + "\\cut.bin", cutSize))
         return 2;
-    double clean = 1e9, cut = 1e9;
-    unsigned long long sent = 0;
-    for (int r = 0; r < 2; ++r) {
-        double start = Seconds();
-        if (!job.DownloadFile(server.HttpUrl("/bare-probe/cut.bin").c_str(), staged.c_str()))
-            return 2;
-        clean = std::min(clean, Seconds() - start);
-        const size_t before = server.Requests().size();
-        start = Seconds();
-        if (!job.DownloadFile(server.HttpUrl("/cut-every/" + std::to_string(cutEvery) + "/cut.bin").c_str(),
-                              staged.c_str())) {
-            std::printf("  the cut download failed: %d %s\n", job.m_lastErrorCode, job.m_lastErrorText.GetString());
-            return 2;
+    const std::string lineRate = std::to_string(static_cast<long long>(link));
+    struct CutRun {
+        const char* where;
+        std::string prefix;  // before cut.bin, in front of which /cut-every/ goes
+        bool target;
+    };
+    const CutRun cutRuns[] = {{"at 1 Gbit/s", "/slow/" + lineRate, true}, {"on loopback", "", false}};
+    for (const CutRun& run : cutRuns) {
+        std::printf("A 64 MiB download %s through a server that cuts every connection after 8 MiB (best of 2)\n", run.where);
+        const std::string cleanPath = run.prefix.empty() ? "/bare-probe/cut.bin" : run.prefix + "/cut.bin";
+        const std::string cutPath = "/cut-every/" + std::to_string(cutEvery) + run.prefix + "/cut.bin";
+        double clean = 1e9, cut = 1e9;
+        unsigned long long sent = 0;
+        for (int r = 0; r < 2; ++r) {
+            double start = Seconds();
+            if (!job.DownloadFile(server.HttpUrl(cleanPath).c_str(), staged.c_str()))
+                return 2;
+            clean = std::min(clean, Seconds() - start);
+            const size_t before = server.Requests().size();
+            start = Seconds();
+            if (!job.DownloadFile(server.HttpUrl(cutPath).c_str(), staged.c_str())) {
+                std::printf("  the cut download failed: %d %s\n", job.m_lastErrorCode, job.m_lastErrorText.GetString());
+                return 2;
+            }
+            cut = std::min(cut, Seconds() - start);
+            // What the server sent: each fetch from its range's start, at most 8 MiB.
+            const std::vector<RecordedRequest> all = server.Requests();
+            unsigned long long bytes = 0;
+            for (size_t i = before; i < all.size(); ++i) {
+                if (all[i].HeaderValue("User-Agent") == "Updater")
+                    continue;
+                const std::string range = all[i].HeaderValue("Range");
+                const unsigned long long first = range.empty() ? 0 : std::strtoull(range.c_str() + 6, nullptr, 10);
+                bytes += std::min(cutEvery, cutSize - first);
+            }
+            sent = bytes;
         }
-        cut = std::min(cut, Seconds() - start);
-        // What the server sent: each fetch from its range's start, at most 8 MiB.
-        const std::vector<RecordedRequest> all = server.Requests();
-        unsigned long long bytes = 0;
-        for (size_t i = before; i < all.size(); ++i) {
-            if (all[i].HeaderValue("User-Agent") == "Updater")
-                continue;
-            const std::string range = all[i].HeaderValue("Range");
-            const unsigned long long first = range.empty() ? 0 : std::strtoull(range.c_str() + 6, nullptr, 10);
-            bytes += std::min(cutEvery, cutSize - first);
+        std::printf("  clean %.3f s, cut every 8 MiB %.3f s, %.1f MiB sent for the 64 MiB file\n", clean, cut, MiB(sent));
+        const double sentRatio = static_cast<double>(sent) / static_cast<double>(cutSize);
+        const std::string name = std::string("64 MiB download cut every 8 MiB ") + run.where;
+        if (!run.target) {
+            FigureRow((name + ", time").c_str(), Text("%.2f s", cut), Text("clean %.2f s", clean), cut / clean,
+                      "eight reconnections against a 0.1 s transfer");
+            continue;
         }
-        sent = bytes;
+        allMet &= Verdict("bytes sent for the cut download within 1.1 x the file", sentRatio <= 1.1);
+        allMet &= Verdict("time of the cut download within 1.5 x a clean one", cut <= 1.5 * clean);
+        TableRow((name + ", bytes").c_str(), Text("%.1f MiB", MiB(sent)), "file 64 MiB", sentRatio, "<= 1.1", sentRatio <= 1.1);
+        TableRow((name + ", time").c_str(), Text("%.2f s", cut), Text("clean %.2f s", clean), cut / clean, "<= 1.5",
+                 cut <= 1.5 * clean);
     }
-    std::printf("  clean %.3f s, cut every 8 MiB %.3f s, %.1f MiB sent for the 64 MiB file\n", clean, cut, MiB(sent));
-    const double sentRatio = static_cast<double>(sent) / static_cast<double>(cutSize);
-    allMet &= Verdict("bytes sent for the cut download within 1.1 x the file", sentRatio <= 1.1);
-    allMet &= Verdict("time of the cut download within 1.5 x a clean one", cut <= 1.5 * clean);
-    TableRow("64 MiB download cut every 8 MiB, bytes", Text("%.1f MiB", MiB(sent)), "file 64 MiB", sentRatio, "<= 1.1",
-             sentRatio <= 1.1);
-    TableRow("64 MiB download cut every 8 MiB, time", Text("%.2f s", cut), Text("clean %.2f s", clean), cut / clean,
-             "<= 1.5", cut <= 1.5 * clean);
     return allMet ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "control/vexa_updater_ctrl.h"
 #include "control/vexa_updater_proppage.h"
 #include "framework/com_module.h"
+#include "framework/internet.h"
 
 namespace {
 
@@ -24,7 +25,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
 
 STDAPI DllCanUnloadNow()
 {
-    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+    // A request given up at its deadline may still report to this module's callback.
+    return ModuleLockCount() == 0 && LiveRequestStates() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer()

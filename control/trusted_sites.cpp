@@ -23,3 +23,15 @@ const std::vector<std::string>& TrustedSites()
     }();
     return sites;
 }
+
+#ifndef VEXA_NETWORK_TIMEOUT_MS
+#define VEXA_NETWORK_TIMEOUT_MS 30000
+#endif
+#ifndef VEXA_RETRY_BASE_MS
+#define VEXA_RETRY_BASE_MS 1000
+#endif
+
+NetworkBounds ModuleNetworkBounds()
+{
+    return {VEXA_NETWORK_TIMEOUT_MS, VEXA_RETRY_BASE_MS};
+}

@@ -6,3 +6,11 @@
 #include <vector>
 
 const std::vector<std::string>& TrustedSites();
+
+// How long the module's requests may wait and how its retries back off. Fixed per build:
+// the shipped modules use the documented 30 s and 1 s; test builds may shorten them.
+struct NetworkBounds {
+    unsigned long timeoutMs;
+    unsigned long retryBaseMs;
+};
+NetworkBounds ModuleNetworkBounds();

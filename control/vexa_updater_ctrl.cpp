@@ -159,6 +159,8 @@ short CVexaUpdaterCtrl::DoUpdate()
     m_progressDialog.m_title = title;
     m_progressDialog.m_trustedSites = sites;
     m_progressDialog.m_listKeys = ListKeys();
+    m_progressDialog.m_networkTimeoutMs = ModuleNetworkBounds().timeoutMs;
+    m_progressDialog.m_retryBaseMs = ModuleNetworkBounds().retryBaseMs;
 
     m_running = true;
     const INT_PTR end = m_progressDialog.DoModal();

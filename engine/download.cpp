@@ -306,16 +306,16 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             total = resumeFrom;
         }
         m_resumeHash.reset();
-        // Zeroed, so every download touches the whole buffer: its memory is the same for
-        // any file, not the pages that the reads of a small one happened to fill.
-        const std::unique_ptr<char[]> chunk(new char[kChunkSize]());
-        while (const UINT read = file->Read(chunk.get(), kChunkSize)) {
+        // The request's own buffer (zeroed when it is made, so every download touches all
+        // of it: its memory is the same for any file).
+        const char* chunk = nullptr;
+        while (const UINT read = file->ReadView(&chunk, kChunkSize)) {
             if (m_stopRequested)
                 throw DownloadAbort();
             DWORD written = 0;
-            if (!WriteFile(local.Get(), chunk.get(), read, &written, nullptr) || written != read)
+            if (!WriteFile(local.Get(), chunk, read, &written, nullptr) || written != read)
                 throw DownloadAbort();
-            if (hash && !hash->Add(chunk.get(), read)) {
+            if (hash && !hash->Add(chunk, read)) {
                 m_lastErrorCode = 47;
                 m_lastErrorText = kDigestUnavailable;
                 throw DownloadAbort();

@@ -44,10 +44,10 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
         flags |= INTERNET_FLAG_SECURE;
     request->connection = session.GetHttpConnection(target.server, target.port);
     request->file = request->connection->OpenRequest(form && target.secure ? "POST" : "GET", target.object,
-                                                     nullptr, 1, nullptr, nullptr, flags);
+                                                     nullptr, nullptr, nullptr, flags);
     request->file->SetTimeouts(timeoutMs);
     // An empty body, passed as a zeroed buffer of length 0.
-    char body[1024] = {};
+    char body[1] = {};
     const std::string headers = (form ? std::string(kFormHeader) : std::string()) + extraHeaders;
     if (form)
         request->file->SendRequest(headers.c_str(), static_cast<DWORD>(headers.size()), body, 0);

@@ -1,8 +1,10 @@
 #include "framework/internet.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "framework/line_piece.h"
 #include "framework/module.h"
@@ -13,6 +15,14 @@ namespace {
 // the buffer starts small and grows while reads fill it, up to a fixed bound.
 constexpr size_t kFirstReadSize = 64 * 1024;
 constexpr size_t kLargestReadSize = 1024 * 1024;
+// A call is given up half its bound (at most 2 s) after the platform's own bound would
+// have ended it, so a bound the platform does keep reports itself first.
+constexpr DWORD kLargestDeadlineMarginMs = 2000;
+// For a request whose caller set no bound.
+constexpr DWORD kDefaultDeadlineMs = 60000;
+
+std::atomic<long> g_liveStates{0};
+std::atomic<long> g_givenUpStates{0};
 
 DWORD ServiceOf(INTERNET_SCHEME scheme)
 {
@@ -26,6 +36,65 @@ DWORD ServiceOf(INTERNET_SCHEME scheme)
 }
 
 }  // namespace
+
+struct RequestState {
+    RequestState() : done(CreateEventA(nullptr, TRUE, FALSE, nullptr)) { ++g_liveStates; }
+    ~RequestState()
+    {
+        --g_liveStates;
+        if (givenUp)
+            --g_givenUpStates;
+    }
+
+    // One reference is the file's, one WinINet's until it reports the handle closing.
+    std::atomic<long> refs{2};
+    KernelHandle done;
+    BOOL result = FALSE;
+    DWORD error = ERROR_SUCCESS;
+    // Everything a pending call may still read or write.
+    std::vector<char> buffer;
+    DWORD read = 0;
+    std::string headers;
+    char body[1] = {};
+    // A call given up at its deadline: WinINet may hold the state until the system ends
+    // the attempt (Wine: when Linux gives up on the connection, about two minutes).
+    bool givenUp = false;
+};
+
+namespace {
+
+void Release(RequestState* state)
+{
+    if (--state->refs == 0)
+        delete state;
+}
+
+void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD)
+{
+    auto* state = reinterpret_cast<RequestState*>(context);
+    if (!state)
+        return;
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+        const auto* outcome = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+        state->result = outcome->dwResult != 0;
+        state->error = outcome->dwError;
+        SetEvent(state->done.Get());
+    } else if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+        Release(state);
+    }
+}
+
+}  // namespace
+
+long LiveRequestStates()
+{
+    return g_liveStates;
+}
+
+long GivenUpRequestStates()
+{
+    return g_givenUpStates;
+}
 
 BOOL AfxParseURL(const char* url, DWORD& serviceType, CString& server, CString& object,
                  INTERNET_PORT& port)
@@ -94,17 +163,53 @@ void ThrowLastInternetError(bool timedOut)
     throw CInternetException(error);
 }
 
-bool CInternetFile::FillBuffer()
+CInternetFile::CInternetFile(HINTERNET handle, RequestState* state) : m_handle(handle), m_state(state) {}
+
+CInternetFile::~CInternetFile()
 {
-    if (m_buffer.empty())
-        m_buffer.resize(kFirstReadSize);
-    else if (m_bufferEnd == m_buffer.size() && m_buffer.size() < kLargestReadSize)
-        m_buffer.resize(m_buffer.size() * 4);
-    DWORD read = 0;
+    m_handle.Close();
+    Release(m_state);
+}
+
+BOOL CInternetFile::Await(BOOL immediate)
+{
+    if (immediate)
+        return TRUE;
+    if (GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    const DWORD deadline =
+        m_timeoutMs ? m_timeoutMs + std::min(m_timeoutMs / 2, kLargestDeadlineMarginMs) : kDefaultDeadlineMs;
+    if (WaitForSingleObject(m_state->done.Get(), deadline) == WAIT_OBJECT_0) {
+        SetLastError(m_state->error);
+        return m_state->result;
+    }
+    // Closing the request ends the pending call; what it may still touch lives in the
+    // state, which WinINet lets go of last.
+    if (!m_state->givenUp) {
+        m_state->givenUp = true;
+        ++g_givenUpStates;
+    }
+    m_handle.Close();
+    SetLastError(ERROR_INTERNET_TIMEOUT);
+    return FALSE;
+}
+
+bool CInternetFile::FillBuffer(size_t want)
+{
+    std::vector<char>& buffer = m_state->buffer;
+    if (buffer.empty())
+        buffer.resize(kFirstReadSize);
+    else if (m_bufferEnd == buffer.size() && buffer.size() < kLargestReadSize)
+        buffer.resize(buffer.size() * 4);
+    if (buffer.size() < std::min(want, kLargestReadSize))
+        buffer.resize(std::min(want, kLargestReadSize));
+    const DWORD ask = static_cast<DWORD>(std::min(want, buffer.size()));
     const DWORD start = GetTickCount();
-    if (!InternetReadFile(m_handle.Get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
-                          &read))
+    ResetEvent(m_state->done.Get());
+    m_state->read = 0;
+    if (!Await(InternetReadFile(m_handle.Get(), buffer.data(), ask, &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
+    const DWORD read = m_state->read;
     m_bufferPos = 0;
     m_bufferEnd = read;
     m_received += read;
@@ -117,10 +222,10 @@ UINT CInternetFile::ReadPiece(char* buffer, UINT room)
 {
     size_t written = 0;
     while (written < room) {
-        if (m_bufferPos == m_bufferEnd && !FillBuffer())
+        if (m_bufferPos == m_bufferEnd && !FillBuffer(kLargestReadSize))
             break;
         const LinePieceStep step = CopyLinePiece(
-            std::string_view(m_buffer.data() + m_bufferPos, m_bufferEnd - m_bufferPos),
+            std::string_view(m_state->buffer.data() + m_bufferPos, m_bufferEnd - m_bufferPos),
             buffer + written, room - written);
         m_bufferPos += step.consumed;
         written += step.written;
@@ -132,19 +237,36 @@ UINT CInternetFile::ReadPiece(char* buffer, UINT room)
 
 UINT CInternetFile::Read(void* buffer, UINT count)
 {
-    // Whatever the line reader has buffered comes first.
-    if (m_bufferPos < m_bufferEnd) {
-        const size_t take = std::min<size_t>(count, m_bufferEnd - m_bufferPos);
-        std::memcpy(buffer, m_buffer.data() + m_bufferPos, take);
-        m_bufferPos += take;
-        return static_cast<UINT>(take);
+    const char* data = nullptr;
+    const UINT take = ReadView(&data, count);
+    if (take)
+        std::memcpy(buffer, data, take);
+    return take;
+}
+
+UINT CInternetFile::ReadView(const char** data, UINT most)
+{
+    // Reads land in the request's own buffer (an abandoned read may still write there) and
+    // are handed out from it; whatever the line reader buffered comes first.
+    if (m_bufferPos == m_bufferEnd) {
+        // An early end is the caller's to judge, not the end-of-data check's.
+        const DWORD start = GetTickCount();
+        std::vector<char>& own = m_state->buffer;
+        if (own.size() < std::min<size_t>(most, kLargestReadSize))
+            own.resize(std::min<size_t>(most, kLargestReadSize));
+        ResetEvent(m_state->done.Get());
+        m_state->read = 0;
+        if (!Await(InternetReadFile(m_handle.Get(), own.data(), static_cast<DWORD>(std::min<size_t>(most, own.size())),
+                                    &m_state->read)))
+            ThrowLastInternetError(TimedOut(start));
+        m_bufferPos = 0;
+        m_bufferEnd = m_state->read;
+        m_received += m_state->read;
     }
-    DWORD read = 0;
-    const DWORD start = GetTickCount();
-    if (!InternetReadFile(m_handle.Get(), buffer, count, &read))
-        ThrowLastInternetError(TimedOut(start));
-    m_received += read;
-    return read;
+    const size_t take = std::min<size_t>(most, m_bufferEnd - m_bufferPos);
+    *data = m_state->buffer.data() + m_bufferPos;
+    m_bufferPos += take;
+    return static_cast<UINT>(take);
 }
 
 char* CInternetFile::ReadString(char* buffer, UINT maxChars)
@@ -159,8 +281,19 @@ char* CInternetFile::ReadString(char* buffer, UINT maxChars)
 void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* optional,
                             DWORD optionalLength)
 {
+    // A pending send may still read them: the request's state keeps copies.
+    RequestState& state = State();
+    state.headers.assign(headers ? headers : "", headers ? headersLength : 0);
+    const bool withBody = optional != nullptr;
+    if (withBody && optionalLength > sizeof(state.body))
+        throw CInternetException(ERROR_INVALID_PARAMETER);
+    if (withBody)
+        std::memcpy(state.body, optional, optionalLength);
     const DWORD start = GetTickCount();
-    if (!HttpSendRequestA(Handle(), headers, headersLength, optional, optionalLength))
+    ResetEvent(state.done.Get());
+    if (!Await(HttpSendRequestA(Handle(), headers ? state.headers.c_str() : nullptr,
+                                static_cast<DWORD>(state.headers.size()), withBody ? state.body : nullptr,
+                                optionalLength)))
         ThrowLastInternetError(TimedOut(start));
 }
 
@@ -195,24 +328,36 @@ BOOL CHttpFile::QueryInfoStatusCode(DWORD& statusCode) const
 }
 
 std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const char* verb, const char* object,
-                                                        const char* referer, DWORD_PTR context,
-                                                        const char** acceptTypes,
+                                                        const char* referer, const char** acceptTypes,
                                                         const char* version, DWORD flags)
 {
-    HINTERNET request = HttpOpenRequestA(m_handle.Get(), verb, object, version, referer,
-                                         acceptTypes, flags, context);
-    if (!request)
+    auto* state = new RequestState;
+    HINTERNET request = HttpOpenRequestA(m_handle.Get(), verb, object, version, referer, acceptTypes, flags,
+                                         reinterpret_cast<DWORD_PTR>(state));
+    if (!request) {
+        // WinINet may or may not have reported a closing: its reference is left to it.
+        const DWORD error = GetLastError();
+        Release(state);
+        SetLastError(error);
         ThrowLastInternetError();
-    return std::make_unique<CHttpFile>(request);
+    }
+    return std::make_unique<CHttpFile>(request, state);
 }
 
-CInternetSession::CInternetSession(const char* agent, DWORD_PTR context, DWORD accessType,
-                                   const char* proxyName, const char* proxyBypass, DWORD flags)
-    : m_agent(agent ? CString(agent) : ModuleAppName()), m_context(context)
+CInternetSession::CInternetSession(const char* agent, DWORD accessType, const char* proxyName,
+                                   const char* proxyBypass)
+    : m_agent(agent ? CString(agent) : ModuleAppName())
 {
-    m_handle.Reset(InternetOpenA(m_agent, accessType, proxyName, proxyBypass, flags));
-    if (!m_handle)
+    m_handle.Reset(InternetOpenA(m_agent, accessType, proxyName, proxyBypass, INTERNET_FLAG_ASYNC));
+    if (!m_handle) {
         m_openError = GetLastError();
+        return;
+    }
+    // Inherited by every connection and request made from here on.
+    if (InternetSetStatusCallbackA(m_handle.Get(), OnRequestStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
+        m_openError = GetLastError();
+        m_handle.Close();
+    }
 }
 
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
@@ -222,8 +367,9 @@ std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char*
 {
     if (!m_handle)
         throw CInternetException(m_openError);
+    // No context: only requests report their progress.
     HINTERNET connection = InternetConnectA(m_handle.Get(), server, port, userName, password,
-                                            INTERNET_SERVICE_HTTP, 0, m_context);
+                                            INTERNET_SERVICE_HTTP, 0, 0);
     if (!connection)
         ThrowLastInternetError();
     return std::make_unique<CHttpConnection>(connection);

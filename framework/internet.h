@@ -40,10 +40,16 @@ public:
 // said: Wine reports a receive timeout as an aborted connection or a socket error.
 [[noreturn]] void ThrowLastInternetError(bool timedOut = false);
 
+// What one request shares with WinINet's worker threads: the outcome of its pending call
+// and the memory that call may still write to. WinINet holds one reference until it says
+// the handle is closing, so an abandoned call never writes to freed memory.
+struct RequestState;
+
 class CInternetFile {
 public:
-    explicit CInternetFile(HINTERNET handle) : m_handle(handle) {}
-    virtual ~CInternetFile() = default;
+    // handle was opened with state's address as its context; the file takes its reference.
+    CInternetFile(HINTERNET handle, RequestState* state);
+    virtual ~CInternetFile();
     CInternetFile(const CInternetFile&) = delete;
     CInternetFile& operator=(const CInternetFile&) = delete;
 
@@ -57,10 +63,14 @@ public:
     // Up to count bytes of the body as they come; 0 at the end. A failed read throws
     // CInternetException; an early end does not (the caller knows what to expect).
     UINT Read(void* buffer, UINT count);
+    // The same bytes without a copy: *data points into the request's buffer, valid until the
+    // next read or the file's end.
+    UINT ReadView(const char** data, UINT most);
     void Close() { m_handle.Close(); }
     HINTERNET Handle() const { return m_handle.Get(); }
     // Bounds every wait of this request (connect, send, receive) by ms; set before sending.
-    // Under Wine only the send and receive bounds take effect.
+    // The platform's own bounds are set, and each call is also given up after ms plus a
+    // margin (Wine ignores the connect bound).
     void SetTimeouts(DWORD ms);
     // Body bytes taken from the connection so far, carriage returns included.
     unsigned long long BytesReceived() const { return m_received; }
@@ -68,15 +78,19 @@ public:
 protected:
     // Called when a read finds no more data; may throw CInternetException.
     virtual void OnEndOfData() {}
+    // Finishes a call made on the session's asynchronous handles: waits for a pending one
+    // up to the deadline, and gives it up (closing the request) when it passes. The result
+    // and GetLastError as a synchronous call would give them.
+    BOOL Await(BOOL immediate);
+    RequestState& State() const { return *m_state; }
     // Whether a call that began at start (GetTickCount) and failed waited out the timeout.
     bool TimedOut(DWORD start) const { return m_timeoutMs != 0 && GetTickCount() - start + 250 >= m_timeoutMs; }
 
 private:
-    bool FillBuffer();
+    bool FillBuffer(size_t want);
 
     InternetHandle m_handle;
-    // Reads are large, lines are handed out from here.
-    std::vector<char> m_buffer;
+    RequestState* m_state;
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
     unsigned long long m_received = 0;
@@ -101,7 +115,7 @@ public:
     explicit CHttpConnection(HINTERNET handle) : m_handle(handle) {}
 
     std::unique_ptr<CHttpFile> OpenRequest(const char* verb, const char* object,
-                                           const char* referer = nullptr, DWORD_PTR context = 1,
+                                           const char* referer = nullptr,
                                            const char** acceptTypes = nullptr,
                                            const char* version = nullptr,
                                            DWORD flags = INTERNET_FLAG_EXISTING_CONNECT);
@@ -111,13 +125,14 @@ private:
     InternetHandle m_handle;
 };
 
+// Always asynchronous: a synchronous WinINet call cannot be abandoned, and Wine bounds
+// no connection attempt. The files wait for their own calls.
 class CInternetSession {
 public:
     // Without an agent, the module's file name without its extension is sent.
-    explicit CInternetSession(const char* agent = nullptr, DWORD_PTR context = 1,
+    explicit CInternetSession(const char* agent = nullptr,
                               DWORD accessType = INTERNET_OPEN_TYPE_PRECONFIG,
-                              const char* proxyName = nullptr, const char* proxyBypass = nullptr,
-                              DWORD flags = 0);
+                              const char* proxyName = nullptr, const char* proxyBypass = nullptr);
 
     BOOL IsOpen() const { return m_handle.IsValid(); }
     // Why the session could not be opened.
@@ -132,9 +147,14 @@ public:
 private:
     InternetHandle m_handle;
     CString m_agent;
-    DWORD_PTR m_context;
     DWORD m_openError = ERROR_SUCCESS;
 };
 
 // The module's file name without folder and extension.
 CString ModuleAppName();
+
+// Requests whose state WinINet has not yet released: while any is, WinINet may still call
+// into this module, which must stay loaded.
+long LiveRequestStates();
+// Of those, the ones whose call was given up at its deadline.
+long GivenUpRequestStates();

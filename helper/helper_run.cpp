@@ -61,6 +61,8 @@ int RunHelper(int argc, char** argv)
     dialog.m_mayHandOver = FALSE;
     dialog.m_trustedSites = sites;
     dialog.m_listKeys = ListKeys();
+    dialog.m_networkTimeoutMs = ModuleNetworkBounds().timeoutMs;
+    dialog.m_retryBaseMs = ModuleNetworkBounds().retryBaseMs;
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)

@@ -1090,14 +1090,16 @@ TEST_F(Container, NetworkFaultsThroughThePage)
         std::string data;
         bool installs;
         size_t fetches;  // requests for the file other than probes
+        DWORD leastMs;   // the run takes at least this long
         const char* what;
     };
     const Case cases[] = {
-        {list, server->HttpUrl("/cut-first/1/100000/net"), true, 2, "cut after 100,000 bytes: resumed"},
-        {list, server->HttpUrl("/fail-first/1/503/net"), true, 2, "503 with Retry-After, then the file"},
-        {list, server->HttpUrl("/status/404/net"), false, 1, "404: not tried again"},
-        {list, server->HttpUrl("/probe-says/1000/net"), false, 1, "a body past its probed length"},
-        {server->HttpUrl("/probe-says/40000000/net/list.txt"), server->HttpUrl("/net"), false, 0, "a list past the cap"},
+        {list, server->HttpUrl("/cut-first/1/100000/net"), true, 2, 0, "cut after 100,000 bytes: resumed"},
+        {list, server->HttpUrl("/cut-first/1/100000/no-range/net"), true, 2, 0, "cut, then a server that ignores Range"},
+        {list, server->HttpUrl("/fail-first/1/503/net"), true, 2, 1000, "503 with Retry-After: 1, then the file"},
+        {list, server->HttpUrl("/status/404/net"), false, 1, 0, "404: not tried again"},
+        {list, server->HttpUrl("/probe-says/1000/net"), false, 1, 0, "a body past its probed length"},
+        {server->HttpUrl("/probe-says/40000000/net/list.txt"), server->HttpUrl("/net"), false, 0, 0, "a list past the cap"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1105,7 +1107,9 @@ TEST_F(Container, NetworkFaultsThroughThePage)
         SetText(L"SetListFileURL", Wide(c.list.c_str()).c_str());
         SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
         seen = server->Requests().size();
+        const DWORD start = GetTickCount();
         EXPECT_EQ(Call(L"DoUpdate"), 0) << "the page gets 0";
+        EXPECT_GE(GetTickCount() - start, c.leastMs) << "the server's Retry-After is waited out";
         EXPECT_EQ(Installed("f.dll") == bytes, c.installs) << "installed byte for byte";
         EXPECT_FALSE(IsFolder(folder + "\\Update")) << "no staging folder left";
         size_t fetches = 0;
@@ -1120,6 +1124,41 @@ TEST_F(Container, NetworkFaultsThroughThePage)
         if (std::string(c.what).find("resumed") != std::string::npos) {
             EXPECT_EQ(lastRange, "bytes=100000-") << "the second request asks for the rest";
         }
+    }
+}
+
+// The waits that end a step, through the page of a control built with a 1 s bound: each
+// run ends within its tries' bounds, the window closed, nothing installed or left staged.
+TEST_F(Container, StalledAndSilentServersEndTheRunInTime)
+{
+    UseModule("VexaUpdaterQuick.ocx");
+    const std::string bytes(200000, 'q');
+    const std::string list = ServeList("quick", {{"f.dll", bytes}});
+    const int unanswered = UnansweredLocalPort();
+    ASSERT_NE(unanswered, 0) << "a listener whose queue is full";
+    struct Case {
+        std::string data;
+        bool installs;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:" + std::to_string(unanswered) + "/quick", false, "a connection attempt never answered"},
+        {server->HttpUrl("/stall/30/quick"), false, "a stall before the headers"},
+        {server->HttpUrl("/stall-body/30/quick"), false, "a stall in the middle of the body"},
+        {server->HttpUrl("/quick"), true, "the honest server"},
+    };
+    SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA((folder + "\\f.dll").c_str());
+        SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(Call(L"DoUpdate"), 0) << "the window closed and the page got 0";
+        // Five tries at most (one more after a try that delivered), each within 1.5 s, and
+        // the backoff of 0.1, 0.2 and 0.4 s, jittered up to twice: far below the 30 s stall.
+        EXPECT_LT(GetTickCount() - start, 12000u) << "the run ends within its bounds";
+        EXPECT_EQ(Installed("f.dll") == bytes, c.installs) << "installed byte for byte";
+        EXPECT_FALSE(IsFolder(folder + "\\Update")) << "no staging folder left";
     }
 }
 

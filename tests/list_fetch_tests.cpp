@@ -20,6 +20,14 @@ const char* const kFormHeader = "Content-Type: application/x-www-form-urlencoded
 
 class ListFetch : public ServerSuite {
 protected:
+    // WinINet reports every request's handle closing, also after a call given up at its
+    // deadline: no request's state is kept or freed twice.
+    void TearDown() override
+    {
+        for (int i = 0; i < 100 && LiveRequestStates() != GivenUpRequestStates(); ++i)
+            Sleep(50);
+        EXPECT_EQ(LiveRequestStates(), GivenUpRequestStates()) << "request states released, but for given-up calls";
+    }
 
     // One fetch of url on a fresh job whose error fields hold stale values.
     BOOL Fetch(const std::string& url)
@@ -361,8 +369,12 @@ TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
         const char* what;
     };
     const std::string tooLongText = tooLong;
+    const int unanswered = UnansweredLocalPort();
+    ASSERT_NE(unanswered, 0) << "a listener whose queue is full";
     const Case cases[] = {
         {"/stall/20/bounded/list.txt", timedOut, 4, "nothing after the request: the probe times out, four tries"},
+        {"http://127.0.0.1:" + std::to_string(unanswered) + "/list.txt", timedOut, 0,
+         "a connection attempt never answered: given up at the deadline, four tries"},
         {"/probe-says/40000000/bounded/list.txt", tooLongText, 1, "announced past the cap: only the probe"},
     };
     job.m_networkTimeoutMs = 1500;
@@ -370,7 +382,11 @@ TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
         SCOPED_TRACE(c.what);
         seen = server->Requests().size();
         const DWORD start = GetTickCount();
-        EXPECT_FALSE(Fetch(server->HttpUrl(c.path))) << "the step fails";
+        const long givenUp = GivenUpRequestStates();
+        EXPECT_FALSE(Fetch(c.path[0] == '/' ? server->HttpUrl(c.path) : c.path)) << "the step fails";
+        if (c.path[0] != '/') {
+            EXPECT_EQ(GivenUpRequestStates() - givenUp, 4) << "each try ended by the deadline";
+        }
         const DWORD elapsed = GetTickCount() - start;
         ExpectFailure(42, c.text);
         EXPECT_LT(elapsed, 15000u) << "bounded by the timeouts, not by the server's 20 s stall";

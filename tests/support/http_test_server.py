@@ -32,7 +32,8 @@ Paths:
   /cut-first/<n>/<bytes>/<file>  the first n requests (probes aside) get the head and <bytes> of
                                the body, then the connection closes; then as /<file>
   /cut-every/<bytes>/<file>    every response (ranges too) sends at most <bytes> of its body, then
-                               the connection closes; the probe gets the head
+                               the connection closes; the probe gets the head; with <file> as
+                               slow/<bytes-per-s>/<name>, each response is sent at that rate
   /no-range/<file>             like /<file>, but a Range header is ignored (200 and the whole file)
   (any file path)              a "Range: bytes=N-" request gets 206 with Content-Range, unless its
                                If-Range is not the file's Last-Modified
@@ -240,8 +241,11 @@ class Handler(socketserver.BaseRequestHandler):
             plan = (plan[0], "plain", plan[2], plan[3])
         cap = getattr(self, "cut_every", None)
         self.cut_every = None
+        self.cut_rate = getattr(self, "next_cut_rate", None)
+        self.next_cut_rate = None
         if cap is not None and plan[1] in ("plain", "range"):
-            plan = (plan[0], "cut" if plan[1] == "plain" else "range-cut", plan[2], (plan[3] or 0, cap))
+            first = plan[3] if plan[1] == "range" else 0
+            plan = (plan[0], "cut" if plan[1] == "plain" else "range-cut", plan[2], (first, cap))
 
         record = [b"REQUEST %s %s %s %d\n" % (self.scheme.encode(), method.encode("latin-1"),
                                               target.encode("latin-1"), len(body)),
@@ -299,6 +303,8 @@ class Handler(socketserver.BaseRequestHandler):
                 if inner[2] is None or agent == "Updater":
                     return inner if inner[2] is None else (200, "head-only", inner[2], None)
                 self.cut_every = int(segments[2])
+                if len(segments) >= 6 and segments[3] == "slow":
+                    self.next_cut_rate = max(1, int(segments[4]))
                 return inner
             if path.startswith("/no-range/"):
                 return self.file_plan(path[len("/no-range/"):], "no-range")
@@ -374,20 +380,24 @@ class Handler(socketserver.BaseRequestHandler):
                     return
                 except OSError as error:
                     raise ClientGone() from error
-            left = size
-            block = CHUNK if rate is None else max(1, min(CHUNK, rate // 100))
-            start = time.monotonic()
-            while left > 0:
-                data = f.read(min(block, left))
-                if not data:
-                    break
-                self.send(data)
-                left -= len(data)
-                if rate is not None:
-                    # Paced against the start, so the time spent sending does not slow the rate.
-                    ahead = start + (size - left) / rate - time.monotonic()
-                    if ahead > 0:
-                        time.sleep(ahead)
+            self.send_span(f, size, rate)
+
+    def send_span(self, f, count, rate=None):
+        """Sends count bytes from f's position, at rate bytes per second when given."""
+        left = count
+        block = CHUNK if rate is None else max(1, min(CHUNK, rate // 100))
+        start = time.monotonic()
+        while left > 0:
+            data = f.read(min(block, left))
+            if not data:
+                break
+            self.send(data)
+            left -= len(data)
+            if rate is not None:
+                # Paced against the start, so the time spent sending does not slow the rate.
+                ahead = start + (count - left) / rate - time.monotonic()
+                if ahead > 0:
+                    time.sleep(ahead)
 
     def respond(self, method, plan, keep_alive):
         status, mode, full, argument = plan
@@ -420,11 +430,7 @@ class Handler(socketserver.BaseRequestHandler):
             if method != "HEAD":
                 with open(full, "rb") as f:
                     f.seek(first)
-                    left = min(cap, size - first)
-                    while left > 0:
-                        data = f.read(min(CHUNK, left))
-                        self.send(data)
-                        left -= len(data)
+                    self.send_span(f, min(cap, size - first), self.cut_rate)
             return False
         if mode == "cut":
             if isinstance(argument, tuple):
@@ -433,7 +439,7 @@ class Handler(socketserver.BaseRequestHandler):
             self.head(200, kind_of(full) + [("Content-Length", str(size))], True)
             if method != "HEAD":
                 with open(full, "rb") as f:
-                    self.send(f.read(min(argument, size)))
+                    self.send_span(f, min(argument, size), getattr(self, "cut_rate", None))
             return False
         if mode == "stall":
             self.state.stop.wait(argument)

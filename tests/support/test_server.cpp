@@ -349,6 +349,36 @@ int UnusedLocalPort()
     return port;
 }
 
+int UnansweredLocalPort()
+{
+    StartWinsock();
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(listener, 0) != 0) {
+        closesocket(listener);
+        return 0;
+    }
+    // Connections that are never accepted fill the queue; once it is full the system drops
+    // further attempts without an answer. Every socket stays open for the process's life.
+    for (int i = 0; i < 16; ++i) {
+        SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        u_long nonBlocking = 1;
+        ioctlsocket(filler, FIONBIO, &nonBlocking);
+        connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(filler, &writable);
+        timeval wait = {0, 300000};
+        if (select(0, nullptr, &writable, nullptr, &wait) == 0)
+            return ntohs(address.sin_port);  // this attempt got no answer: the queue is full
+    }
+    return 0;
+}
+
 std::string RedirectPath(const std::string& code, const std::string& target)
 {
     // Every byte but letters and digits escaped, so the target stays one path segment.

@@ -69,6 +69,9 @@ bool TrustTestAuthority(std::string* error);
 // A port on 127.0.0.1 that nothing listens on; it stays reserved (bound, never listening)
 // for the rest of the process, so a connection to it is always refused.
 int UnusedLocalPort();
+// A port on 127.0.0.1 whose listener never answers a connection attempt (its queue is
+// full); 0 when the system would not make one.
+int UnansweredLocalPort();
 
 // The Unix path of a Windows path, through Wine; empty when there is none.
 std::string UnixPathOf(const std::string& windowsPath);
