@@ -6,11 +6,17 @@
 #define VEXA_TRUSTED_SITES ""
 #endif
 
+// Read through a volatile pointer, so the whole record stays in the module as it is written
+// and the lock reads those very bytes.
+extern const char kVexaSiteRecord[];
+const char kVexaSiteRecord[] = VEXA_SITE_RECORD_TAG VEXA_TRUSTED_SITES;
+
 const std::vector<std::string>& TrustedSites()
 {
     static const std::vector<std::string> sites = [] {
         std::vector<std::string> list;
-        const std::string all = VEXA_TRUSTED_SITES;
+        const char* volatile record = kVexaSiteRecord;
+        const std::string all = record + sizeof(VEXA_SITE_RECORD_TAG) - 1;
         for (size_t start = 0; start < all.size();) {
             size_t end = all.find(',', start);
             if (end == std::string::npos)

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// The sites are kept in the module as this tag followed by the ","-separated list, so that a
+// release check reads back from the module's bytes exactly what the lock reads.
+#define VEXA_SITE_RECORD_TAG "VEXA-TRUSTED-SITES:"
+
 const std::vector<std::string>& TrustedSites();
 
 // How long the module's requests may wait and how its retries back off. Fixed per build:

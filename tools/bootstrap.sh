@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   locales
   nginx-light
+  osslsigncode gcab
 )
 
 missing=()

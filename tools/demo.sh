@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The main job: a real update service on this machine, end to end, with no manual step.
 #   tools/demo.sh
-# Builds the control and the helper, registers the control in a Wine prefix of its own
-# (build/demo/wineprefix), serves a published sample release with nginx over HTTP and HTTPS
+# Makes a release of the control and the helper with tools/release.sh (locked to 127.0.0.1,
+# keyed with a demo key, signed by a demo code-signing authority), checks it, installs it in a
+# Wine prefix of its own (build/demo/wineprefix) the way a browser's code download ends (the
+# CAB extracted, its INF run by advpack), serves a published sample release with nginx over HTTP and HTTPS
 # (an authority made for the demo, trusted in that prefix only), runs the payment page in
 # Wine's script host with the progress window on DISPLAY (or a private Xvfb), saves a
 # screenshot, prints what happened to each file, runs the page again (nothing to do), then
@@ -20,7 +22,7 @@ cmake -S . -B build/x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
 # The sample payment modules are the test fixtures: modules with version resources, a
 # component that registers itself, a program that records how it was started.
-cmake --build build/x86_64 --target VexaUpdaterDemo VexaExDemo vexa_fixtures vexa_trust_authority
+cmake --build build/x86_64 --target vexa_fixtures vexa_trust_authority trust_check
 cmake -S tools/publish -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/host --target vexa-publish
 
@@ -31,7 +33,7 @@ dos() { printf 'Z:%s' "${1//\//\\}"; }
 
 # --- a clean start, and a clean stop whatever happens ----------------------------------------
 [ -f "$demo/nginx.pid" ] && kill "$(cat "$demo/nginx.pid")" 2>/dev/null || true
-rm -rf "$demo/www" "$demo/release" "$demo/logs" "$demo/nginx" "$demo/screenshot.png"
+rm -rf "$demo/www" "$demo/release" "$demo/logs" "$demo/nginx" "$demo/screenshot.png" "$demo/package"
 mkdir -p "$demo/www/update/files" "$demo/release" "$demo/logs" "$demo/nginx"
 # The users' zone: the list's times are written in it, and the demo's wineserver takes it.
 export TZ=Asia/Seoul
@@ -55,13 +57,30 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 wine() { VEXA_TIMEOUT=${VEXA_TIMEOUT:-180} tools/wine-run.sh "$prefix" "$@"; }
 
-# --- the prefix: trust, registration, the helper ---------------------------------------------
+# --- the release: what an operator ships -----------------------------------------------------
+tests/support/make-signing-ca.sh "$demo/signing" "Vexa Demo"
+tools/release.sh --sites "127.0.0.1" --key "$root/build/x86_64/keys/demo.pem" --version 1.0.0.7 \
+  --cert "$demo/signing/signer.crt" --cert-key "$demo/signing/signer.key" --chain "$demo/signing/ca.crt" \
+  --arch x86_64 --build-dir "$demo/release-build" --out "$demo/shipped"
+tools/release.sh --verify "$demo/shipped" --ca "$demo/signing/ca.crt"
+
+# --- the prefix: trust, then the package installed as a code download ends -----------------
 tests/support/make-test-ca.sh "$demo/ca"
 wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/ca/ca.der")"
-# The demo's control is locked to the demo server's host (127.0.0.1).
-wine regsvr32.exe /s "$(dos "$root/build/x86_64/VexaUpdaterDemo.ocx")"
-# Its helper is built with the same site and key.
-cp "$root/build/x86_64/VexaExDemo.exe" "$prefix/drive_c/windows/system32/VexaEx.exe"
+wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/signing/ca.der")"
+mkdir -p "$demo/package"
+(cd "$demo/package" && gcab -x "$demo/shipped/x86_64/VexaUpdater.cab" >/dev/null)
+# What a browser checks before it installs: Windows' own Authenticode check of each module.
+wine "$(dos "$root/build/x86_64/trust_check.exe")" "$(dos "$demo/package/VexaUpdater.ocx")" \
+  "$(dos "$demo/package/VexaEx.exe")" | tr -d '\r' | sed 's/^/demo: /'
+wine rundll32.exe "advpack.dll,LaunchINFSection" "$(dos "$demo/package/VexaUpdater.inf"),DefaultInstall"
+# advpack says nothing when a copy or a registration fails: check what it left.
+cmp -s "$prefix/drive_c/windows/system32/VexaEx.exe" "$demo/package/VexaEx.exe" \
+  || { echo "demo: advpack did not put the helper in the system folder" >&2; exit 1; }
+registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{11D8E293-CC6C-4437-9770-2714B130BBF2}\InprocServer32' /ve)
+grep -qF 'Downloaded Program Files\VexaUpdater.ocx' <<<"$registered" \
+  || { echo "demo: advpack did not register the control" >&2; exit 1; }
+echo "demo: installed release $(tr '\n' ' ' <"$demo/shipped/release.txt")"
 install_dir="$prefix/drive_c/Program Files/VexaPay"
 rm -rf "$install_dir"
 

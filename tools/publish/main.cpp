@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tools/publish/list_signing.h"
+#include "tools/publish/module_facts.h"
 #include "tools/publish/release.h"
 
 namespace {
@@ -19,6 +20,8 @@ const char kHelp[] =
     "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256]\n"
     "                    [--sign PRIVATE-KEY.pem]... [--expires DAYS] DESCRIPTION RELEASE-FOLDER\n"
     "       vexa-publish --verify PUBLIC-KEY.pem LIST\n"
+    "       vexa-publish --inspect MODULE\n"
+    "       vexa-publish --key-id PUBLIC-KEY.pem\n"
     "\n"
     "Writes the update list that VexaUpdater reads, for the files of RELEASE-FOLDER, as\n"
     "DESCRIPTION says where each one goes. Serve the list and the release folder's files\n"
@@ -50,6 +53,10 @@ const char kHelp[] =
     "control refuses a list past its expiry, so publish again before then.\n"
     "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does, and\n"
     "says why it fails.\n"
+    "--inspect MODULE prints what a built VexaUpdater.ocx or VexaEx.exe was built with, one\n"
+    "fact per line: \"version a.b.c.d\", \"site S\" per trusted site and \"key ID\" per list key\n"
+    "(none of either: not locked, not keyed).\n"
+    "--key-id PUBLIC.pem prints the key's identifier as signature lines and --inspect name it.\n"
     "\n"
     "Refused (nothing is written): a \"|\" in a path, a target over 259 bytes, a target whose\n"
     "file name is not the release file's, a target starting with \"#\", a character that\n"
@@ -60,7 +67,7 @@ const char kHelp[] =
     "Exit codes: 0 written (warnings go to standard error), 1 wrong usage, 2 the description\n"
     "cannot be read or is malformed, 3 a release file is missing or unreadable, 4 an entry\n"
     "was refused, 5 the list cannot be written, 6 the list does not verify (--verify), 7 a key\n"
-    "cannot be read or used.\n";
+    "cannot be read or used, 8 not a VexaUpdater module (--inspect).\n";
 
 bool ReadFile(const std::string& path, std::string* bytes)
 {
@@ -91,6 +98,32 @@ int main(int argc, char** argv)
             digests = false;
         } else if (arg == "--sign" && i + 1 < argc) {
             signKeys.push_back(argv[++i]);
+        } else if (arg == "--inspect" && i + 1 < argc) {
+            std::string bytes, error;
+            ModuleFacts facts;
+            if (!ReadFile(argv[++i], &bytes)) {
+                std::cerr << "vexa-publish: cannot read " << argv[i] << "\n";
+                return 3;
+            }
+            if (!ReadModuleFacts(bytes, &facts, &error)) {
+                std::cerr << "vexa-publish: " << argv[i] << ": " << error << "\n";
+                return 8;
+            }
+            std::cout << "version " << facts.version << "\n";
+            for (const std::string& site : facts.sites)
+                std::cout << "site " << site << "\n";
+            for (const std::string& key : facts.keyIds)
+                std::cout << "key " << key << "\n";
+            return 0;
+        } else if (arg == "--key-id" && i + 1 < argc) {
+            std::string pem;
+            const std::string id = ReadFile(argv[++i], &pem) ? PublicKeyId(pem) : std::string();
+            if (id.empty()) {
+                std::cerr << "vexa-publish: " << argv[i] << ": not an RSA public key of 2048 to 4096 bits\n";
+                return 7;
+            }
+            std::cout << id << "\n";
+            return 0;
         } else if (arg == "--verify" && i + 1 < argc) {
             verifyKey = argv[++i];
         } else if (arg == "--expires" && i + 1 < argc) {

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The operator's release path, end to end: refusals; a release made and verified; changed,
+# unsigned and foreign-signed copies refused by osslsigncode, by the release check and by
+# Windows' own trust check under Wine; the package installed through advpack in a fresh
+# prefix, and the installed control created from a script host.
+#   release_test.sh BUILD   (the 64-bit build folder: its test keys and trust programs)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "$1")
+work=$build/release-test
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+status_of() { "$@" >"$work/last.txt" 2>&1; echo $?; }
+flip_byte() { printf '\x5a' | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+dos() { printf 'Z:%s' "${1//\//\\}"; }
+
+"$root/tests/support/make-signing-ca.sh" "$work/ours" "Vexa Test"
+"$root/tests/support/make-signing-ca.sh" "$work/other" "Other"
+signer=(--cert "$work/ours/signer.crt" --cert-key "$work/ours/signer.key" --chain "$work/ours/ca.crt")
+keys=(--key "$build/keys/test-a.pem" --key "$build/keys/test-b.pem")
+release() { "$root/tools/release.sh" "$@"; }
+
+# --- refusals: nothing is built without sites or keys -----------------------------------------
+check "no sites: refused with 2" [ "$(status_of release "${keys[@]}" --version 2.3.4.5 "${signer[@]}" --out "$work/refused")" = 2 ]
+check "it names --unlocked" grep -q -- "--unlocked" "$work/last.txt"
+check "no keys: refused with 2" [ "$(status_of release --sites 127.0.0.1 --version 2.3.4.5 "${signer[@]}" --out "$work/refused")" = 2 ]
+check "a broken version: refused with 2" [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4 "${signer[@]}" --out "$work/refused")" = 2 ]
+check "nothing written for a refused release" [ ! -e "$work/refused" ]
+
+# --- the release: both architectures, locked, keyed, signed -----------------------------------
+rel=$work/rel
+check "a release is made" release --sites "127.0.0.1" "${keys[@]}" --version 2.3.4.5 "${signer[@]}" --out "$rel"
+check "it verifies" release --verify "$rel" --ca "$work/ours/ca.crt"
+for arch in i686 x86_64; do
+  for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.cab; do
+    check "$arch/$f: osslsigncode verifies it against the authority" \
+      osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$rel/$arch/$f" >/dev/null 2>&1
+  done
+  for f in VexaUpdater.ocx VexaEx.exe; do
+    facts=$("$root/build/host/vexa-publish" --inspect "$rel/$arch/$f" | tr '\n' ' ')
+    check "$arch/$f carries the version, the site and both keys ($facts)" \
+      [ "$facts" = "version 2.3.4.5 site 127.0.0.1 key $("$root/build/host/vexa-publish" --key-id "$build/keys/test-a.pem") key $("$root/build/host/vexa-publish" --key-id "$build/keys/test-b.pem") " ]
+  done
+  check "$arch: the INF names that version for both modules" \
+    [ "$(tr -d '\r' <"$rel/$arch/VexaUpdater.inf" | grep -c '^FileVersion=2,3,4,5$')" = 2 ]
+done
+check "the page's codebase names that version" grep -q 'codebase="i686/VexaUpdater.cab#version=2,3,4,5"' "$rel/pay.html"
+check "the keys are shipped" cmp -s "$rel/keys/test-a.pem" "$build/keys/test-a.pem"
+
+# A PKCS#12 signer (same build, one architecture), and an unlocked release: built only when
+# asked for, with its warnings, and never passed by the release check.
+openssl pkcs12 -export -in "$work/ours/signer.crt" -inkey "$work/ours/signer.key" -passout pass:vexa \
+  -out "$work/ours/signer.p12"
+printf 'vexa' >"$work/ours/pass.txt"
+check "a release signed from a PKCS#12 file verifies" \
+  eval 'release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 --pkcs12 "$work/ours/signer.p12" \
+          --pass-file "$work/ours/pass.txt" --chain "$work/ours/ca.crt" --arch x86_64 --out "$work/p12" >/dev/null &&
+        release --verify "$work/p12" --ca "$work/ours/ca.crt" >/dev/null'
+check "--unlocked builds a release without keys" \
+  release --sites 127.0.0.1 --version 2.3.4.5 "${signer[@]}" --arch x86_64 --unlocked \
+    --build-dir "$build/release-unlocked" --out "$work/unlocked" 2>"$work/last.txt"
+check "and says what that exposes" grep -q "WARNING: not keyed" "$work/last.txt"
+check "the release check refuses it" [ "$(status_of release --verify "$work/unlocked" --ca "$work/ours/ca.crt")" = 4 ]
+check "naming the missing keys" grep -q "is not keyed" "$work/last.txt"
+
+# --- copies that must not verify --------------------------------------------------------------
+copy() { rm -rf "$work/$1"; cp -r "$rel" "$work/$1"; echo "$work/$1"; }
+changed=$(copy changed)
+flip_byte "$changed/x86_64/VexaUpdater.ocx" 5000
+check "a module with one byte changed fails osslsigncode" \
+  [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$changed/x86_64/VexaUpdater.ocx")" != 0 ]
+check "and the release check" [ "$(status_of release --verify "$changed" --ca "$work/ours/ca.crt")" = 4 ]
+cab=$(copy changed-cab)
+flip_byte "$cab/i686/VexaUpdater.cab" 3000
+check "a CAB with one byte changed fails osslsigncode" \
+  [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$cab/i686/VexaUpdater.cab")" != 0 ]
+check "and the release check" [ "$(status_of release --verify "$cab" --ca "$work/ours/ca.crt")" = 4 ]
+unsigned=$(copy unsigned)
+rm "$unsigned/x86_64/VexaEx.exe"
+osslsigncode remove-signature -in "$rel/x86_64/VexaEx.exe" -out "$unsigned/x86_64/VexaEx.exe" >/dev/null
+check "an unsigned module fails osslsigncode" \
+  [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$unsigned/x86_64/VexaEx.exe")" != 0 ]
+check "and the release check" [ "$(status_of release --verify "$unsigned" --ca "$work/ours/ca.crt")" = 4 ]
+foreign=$(copy foreign)
+rm "$foreign/x86_64/VexaEx.exe"
+osslsigncode sign -certs "$work/other/signer.crt" -key "$work/other/signer.key" -ac "$work/other/ca.crt" -h sha256 \
+  -in "$unsigned/x86_64/VexaEx.exe" -out "$foreign/x86_64/VexaEx.exe" >/dev/null
+check "a module signed by another authority fails osslsigncode" \
+  [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$foreign/x86_64/VexaEx.exe")" != 0 ]
+check "and the release check" [ "$(status_of release --verify "$foreign" --ca "$work/ours/ca.crt")" = 4 ]
+check "the whole release fails against the other authority" \
+  [ "$(status_of release --verify "$rel" --ca "$work/other/ca.crt")" = 4 ]
+version=$(copy version)
+sed -i 's/^FileVersion=2,3,4,5/FileVersion=2,3,4,6/' "$version/i686/VexaUpdater.inf"
+check "an INF whose version is not the modules' fails the release check" \
+  [ "$(status_of release --verify "$version" --ca "$work/ours/ca.crt")" = 4 ]
+page=$(copy page)
+sed -i 's/#version=2,3,4,5/#version=2,3,4,4/' "$page/pay.html"
+check "a page whose codebase names another version fails the release check" \
+  [ "$(status_of release --verify "$page" --ca "$work/ours/ca.crt")" = 4 ]
+
+# --- under Wine: a fresh prefix that trusts the authority ---------------------------------------
+prefix=$work/prefix
+wine() { VEXA_TIMEOUT=120 "$root/tools/wine-run.sh" "$prefix" "$@"; }
+trust() { wine "$(dos "$build/trust_check.exe")" "$(dos "$1")" >/dev/null 2>&1; }
+check "before the authority is trusted, the signed control is not" [ "$(trust "$rel/x86_64/VexaUpdater.ocx"; echo $?)" != 0 ]
+wine "$(dos "$build/trust_authority.exe")" "$(dos "$work/ours/ca.der")" >/dev/null
+for f in VexaUpdater.ocx VexaEx.exe; do
+  check "Windows' check trusts the signed $f" trust "$rel/x86_64/$f"
+done
+check "Windows' check refuses a changed module" [ "$(trust "$changed/x86_64/VexaUpdater.ocx"; echo $?)" != 0 ]
+check "Windows' check refuses an unsigned module" [ "$(trust "$unsigned/x86_64/VexaEx.exe"; echo $?)" != 0 ]
+check "Windows' check refuses a module signed by another authority" [ "$(trust "$foreign/x86_64/VexaEx.exe"; echo $?)" != 0 ]
+
+# --- installed the way a code download ends: the CAB extracted, its INF run by advpack ----------
+package=$work/package
+mkdir -p "$package"
+(cd "$package" && gcab -x "$rel/x86_64/VexaUpdater.cab" >/dev/null)
+wine rundll32.exe "advpack.dll,LaunchINFSection" "$(dos "$package/VexaUpdater.inf"),DefaultInstall" >/dev/null 2>&1
+check "the helper is in the system folder" cmp -s "$prefix/drive_c/windows/system32/VexaEx.exe" "$rel/x86_64/VexaEx.exe"
+check "the control is in Downloaded Program Files" \
+  cmp -s "$prefix/drive_c/windows/Downloaded Program Files/VexaUpdater.ocx" "$rel/x86_64/VexaUpdater.ocx"
+registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{11D8E293-CC6C-4437-9770-2714B130BBF2}\InprocServer32' /ve 2>/dev/null | tr -d '\r')
+check "the control is registered where it was copied" grep -qF 'C:\windows\Downloaded Program Files\VexaUpdater.ocx' <<<"$registered"
+cat >"$work/page.js" <<'EOF'
+var updater = new ActiveXObject("VEXAUPDATER.VexaUpdaterCtrl.1");
+updater.SetTitle("release test");
+// Not the release's site: the locked control refuses before any request.
+updater.SetListFileURL("http://localhost:1/list.txt");
+updater.SetDataFileURL("http://localhost:1/files");
+WScript.Echo("DoUpdate " + updater.DoUpdate());
+EOF
+answer=$(wine cscript.exe //nologo "$(dos "$work/page.js")" 2>/dev/null | tr -d '\r')
+check "a script host creates the installed control, and it is locked (DoUpdate -1 for another site: '$answer')" \
+  [ "$answer" = "DoUpdate -1" ]
+
+WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+if [ $failures -ne 0 ]; then
+  echo "release test: $failures check(s) failed"
+  exit 1
+fi
+rm -rf "$work/prefix"
+echo "release test: every check passed"

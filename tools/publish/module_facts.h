@@ -1,0 +1,16 @@
+// What a built module says about itself, read from its bytes: the release version of its
+// version resource, the sites it is locked to and the list keys it accepts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ModuleFacts {
+    std::string version;                // a.b.c.d
+    std::vector<std::string> sites;     // empty: not locked
+    std::vector<std::string> keyIds;    // as signature lines name them; empty: not keyed
+};
+
+// False, with the reason, when the bytes are not a module of this product (no version
+// resource, no site record or more than one).
+bool ReadModuleFacts(const std::string& bytes, ModuleFacts* facts, std::string* error);

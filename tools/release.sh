@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# Builds, signs and packages a release of the control and its helper; or checks one.
+# See --help.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() {
+  cat <<'EOF'
+usage: tools/release.sh --sites "SITE;SITE..." --key LIST-KEY.pem [--key ...] --version A.B.C.D
+                        (--cert CERT.pem --cert-key KEY.pem | --pkcs12 FILE.p12 [--pass-file FILE])
+                        [--chain CA.pem] [--timestamp URL] [--arch "i686 x86_64"]
+                        [--build-dir DIR] [--unlocked] --out DIR
+       tools/release.sh --verify DIR --ca CA.pem
+
+Builds VexaUpdater.ocx and VexaEx.exe for each architecture (default: the shipped 32-bit
+build and the 64-bit one), locked to the sites (the control's lock rules: "host",
+"host:port" or "https://host") and keyed with the list keys (PEM RSA public keys: the
+control accepts only update lists signed by one of them), with version resources carrying
+the version. Both modules, then the CAB, are Authenticode-signed (SHA-256) with osslsigncode
+with the code-signing certificate and key (PEM), or a PKCS#12 file (its password in
+--pass-file); --chain embeds the authority's certificate; --timestamp asks that RFC 3161
+server for a timestamp (off by default: a signature without one stops verifying when the
+certificate expires).
+
+The output folder holds, per architecture, ARCH/VexaUpdater.ocx, ARCH/VexaEx.exe,
+ARCH/VexaUpdater.inf and ARCH/VexaUpdater.cab (the two modules and the INF: [Add.Code] for a
+browser's code download, DefaultInstall for advpack); keys/ with the list keys; pay.html, a
+sample payment page whose OBJECT tag names i686/VexaUpdater.cab#version=A,B,C,D; and
+release.txt with the version, the sites and the key identifiers.
+
+A release without sites or without keys is refused unless --unlocked is given.
+
+--verify DIR checks a release: every signature valid against CA.pem, the CAB holding exactly
+the two modules and the INF as they are in DIR, the INF's versions and the page's codebase
+equal to the modules' file version, and both modules locked and keyed with the same sites
+and with the keys in DIR/keys.
+
+Exit codes: 0 done (or verified), 1 wrong usage, 2 refused (no sites or keys, a bad key or
+version), 3 the build, signing or packaging failed, 4 the release does not verify.
+EOF
+}
+
+die() { echo "release: $2" >&2; exit "$1"; }
+
+sites="" version="" cert="" cert_key="" pkcs12="" pass_file="" chain="" timestamp="" out=""
+arches="i686 x86_64" build_dir="$root/build/release" unlocked=0 verify="" ca=""
+keys=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    -h|--help) usage; exit 0 ;;
+    --unlocked) unlocked=1; shift; continue ;;
+  esac
+  [ $# -ge 2 ] || die 1 "$1 needs a value (see --help)"
+  case $1 in
+    --sites) sites=$2 ;;
+    --key) keys+=("$2") ;;
+    --version) version=$2 ;;
+    --cert) cert=$2 ;;
+    --cert-key) cert_key=$2 ;;
+    --pkcs12) pkcs12=$2 ;;
+    --pass-file) pass_file=$2 ;;
+    --chain) chain=$2 ;;
+    --timestamp) timestamp=$2 ;;
+    --arch) arches=$2 ;;
+    --build-dir) build_dir=$2 ;;
+    --out) out=$2 ;;
+    --verify) verify=$2 ;;
+    --ca) ca=$2 ;;
+    *) die 1 "unknown option $1 (see --help)" ;;
+  esac
+  shift 2
+done
+
+clsid="{11D8E293-CC6C-4437-9770-2714B130BBF2}"
+publish_tool() {
+  cmake -S "$root/tools/publish" -B "$root/build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$root/build/host" --target vexa-publish >/dev/null
+  echo "$root/build/host/vexa-publish"
+}
+
+# --- checking a release ---------------------------------------------------------------------
+if [ -n "$verify" ]; then
+  [ -n "$ca" ] || die 1 "--verify needs --ca CA.pem"
+  [ -d "$verify" ] || die 4 "$verify: no such folder"
+  publish=$(publish_tool)
+  problems=0
+  bad() { echo "release: $verify: $*" >&2; problems=$((problems + 1)); }
+  scratch=$(mktemp -d)
+  trap 'rm -rf "$scratch"' EXIT
+  found=0 facts_seen=""
+  key_ids=""
+  for k in "$verify"/keys/*.pem; do
+    [ -f "$k" ] || continue
+    key_ids+="$("$publish" --key-id "$k" 2>/dev/null || echo "unreadable:$(basename "$k")") "
+  done
+  for dir in "$verify"/*/; do
+    arch=$(basename "$dir")
+    [ -f "$dir/VexaUpdater.cab" ] || continue
+    found=$((found + 1))
+    for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.cab; do
+      if ! osslsigncode verify -CAfile "$ca" -in "$dir/$f" >"$scratch/verify.txt" 2>&1; then
+        bad "$arch/$f: the signature does not verify against $ca ($(grep -m1 -iE 'mismatch|no signature|unable|error|failed' "$scratch/verify.txt" || echo 'see osslsigncode verify'))"
+      fi
+    done
+    listed=$(gcab -l "$dir/VexaUpdater.cab" 2>/dev/null | awk "{ print \$1 }" | sort | tr '\n' ' ')
+    [ "$listed" = "VexaEx.exe VexaUpdater.inf VexaUpdater.ocx " ] \
+      || bad "$arch/VexaUpdater.cab holds \"$listed\", not the two modules and the INF"
+    mkdir -p "$scratch/$arch"
+    (cd "$scratch/$arch" && gcab -x "$dir/VexaUpdater.cab" >/dev/null 2>&1) || bad "$arch/VexaUpdater.cab cannot be extracted"
+    for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.inf; do
+      cmp -s "$scratch/$arch/$f" "$dir/$f" || bad "$arch/VexaUpdater.cab: its $f is not the release's"
+    done
+    module_facts=""
+    for f in VexaUpdater.ocx VexaEx.exe; do
+      if ! facts=$("$publish" --inspect "$dir/$f" 2>&1); then
+        bad "$arch/$f: $facts"
+        continue
+      fi
+      grep -q '^site ' <<<"$facts" || bad "$arch/$f is not locked to any site"
+      grep -q '^key ' <<<"$facts" || bad "$arch/$f is not keyed"
+      module_version=$(sed -n 's/^version //p' <<<"$facts")
+      commas=${module_version//./,}
+      grep -qx "FileVersion=$commas" <(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | sort -u) \
+        && [ "$(grep -c '^FileVersion=' "$dir/VexaUpdater.inf")" = "$(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | grep -cx "FileVersion=$commas")" ] \
+        || bad "$arch/VexaUpdater.inf: FileVersion is not the modules' $commas"
+      if [ "$arch" = i686 ] && [ -f "$verify/pay.html" ]; then
+        grep -q "VexaUpdater.cab#version=$commas\"" "$verify/pay.html" \
+          || bad "pay.html: the codebase's version is not the control's $commas"
+      fi
+      ids=$(sed -n 's/^key //p' <<<"$facts" | sort | tr '\n' ' ')
+      [ "$ids" = "$(tr ' ' '\n' <<<"$key_ids" | sed '/^$/d' | sort | tr '\n' ' ')" ] \
+        || bad "$arch/$f accepts the keys $ids, the release's keys folder holds $key_ids"
+      if [ -z "$module_facts" ]; then
+        module_facts=$facts
+      elif [ "$facts" != "$module_facts" ]; then
+        bad "$arch: VexaUpdater.ocx and VexaEx.exe were not built with the same version, sites and keys"
+      fi
+    done
+    if [ -z "$facts_seen" ]; then
+      facts_seen=$module_facts
+      echo "release: $verify: $(tr '\n' ' ' <<<"$module_facts")"
+    elif [ "$module_facts" != "$facts_seen" ]; then
+      bad "$arch: built with other facts than the other architecture"
+    fi
+  done
+  [ $found -gt 0 ] || bad "no ARCH/VexaUpdater.cab"
+  [ $problems -eq 0 ] || die 4 "$problems problem(s): this release must not be shipped"
+  echo "release: $verify: verified ($found architecture(s))"
+  exit 0
+fi
+
+# --- making a release -------------------------------------------------------------------------
+[ -n "$out" ] || die 1 "--out DIR is needed (see --help)"
+[ -n "$version" ] || die 1 "--version A.B.C.D is needed (see --help)"
+[[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || die 2 "the version must be A.B.C.D, not '$version'"
+for part in "${BASH_REMATCH[@]:1}"; do
+  [ "$part" -le 65535 ] || die 2 "each part of the version is at most 65535"
+done
+if [ -n "$pkcs12" ]; then
+  signing=(-pkcs12 "$pkcs12")
+  [ -z "$pass_file" ] || signing+=(-readpass "$pass_file")
+else
+  [ -n "$cert" ] && [ -n "$cert_key" ] || die 1 "a code-signing certificate and key (--cert, --cert-key) or --pkcs12 are needed"
+  signing=(-certs "$cert" -key "$cert_key")
+fi
+[ -z "$chain" ] || signing+=(-ac "$chain")
+[ -z "$timestamp" ] || signing+=(-ts "$timestamp")
+
+if [ -z "$sites" ] || [ ${#keys[@]} -eq 0 ]; then
+  if [ $unlocked -eq 0 ]; then
+    [ -n "$sites" ] || echo "release: no --sites: the control would run for any web page on the internet" >&2
+    [ ${#keys[@]} -gt 0 ] || echo "release: no --key: the control would install whatever list its server sends" >&2
+    die 2 "refused: a release is locked and keyed (give --unlocked to build one anyway)"
+  fi
+  [ -n "$sites" ] || echo "release: WARNING: not locked. Any web page on the internet can make this control download, install, register and start programs on the visitor's machine from any server." >&2
+  [ ${#keys[@]} -gt 0 ] || echo "release: WARNING: not keyed. Whoever controls the update server, or the network on the way over http, can have any file installed and started." >&2
+fi
+key_paths=()
+for k in "${keys[@]}"; do
+  [ -f "$k" ] || die 2 "$k: no such key file"
+  openssl pkey -pubin -in "$k" -noout 2>/dev/null || die 2 "$k: not a PEM public key"
+  key_paths+=("$(realpath "$k")")
+done
+cmake_keys=$(IFS=';'; echo "${key_paths[*]}")
+
+"$root/tools/bootstrap.sh" >/dev/null
+publish=$(publish_tool)
+mkdir -p "$out/keys"
+rm -f "$out"/keys/*.pem
+for k in "${key_paths[@]}"; do cp "$k" "$out/keys/"; done
+
+sign() {
+  osslsigncode sign "${signing[@]}" -h sha256 -n "VexaUpdater" -in "$1" -out "$1.signed" >/dev/null \
+    || die 3 "cannot sign $1"
+  mv "$1.signed" "$1"
+}
+
+for arch in $arches; do
+  case $arch in
+    i686) platform=file-win32-x86 ;;
+    x86_64) platform=file-win64-x64 ;;
+    *) die 1 "unknown architecture $arch (i686, x86_64)" ;;
+  esac
+  build="$build_dir/$arch"
+  echo "release: building $arch in $build"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF -DVEXA_WERROR=ON \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
+        -DVEXA_TRUSTED_SITES="$sites" -DVEXA_LIST_KEYS="$cmake_keys" -DVEXA_VERSION="$version" >/dev/null \
+    || die 3 "cannot configure the $arch build"
+  cmake --build "$build" --target VexaUpdater VexaEx >/dev/null || die 3 "the $arch build failed"
+  dir="$out/$arch"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$build/VexaUpdater.ocx" "$build/VexaEx.exe" "$dir/"
+  sign "$dir/VexaUpdater.ocx"
+  sign "$dir/VexaEx.exe"
+  built=$("$publish" --inspect "$dir/VexaUpdater.ocx" | sed -n 's/^version //p')
+  [ "$built" = "$version" ] || die 3 "the $arch control carries version $built, not $version"
+  commas=${version//./,}
+  # CR LF: the INF is read by Windows' own parsers.
+  sed 's/$/\r/' >"$dir/VexaUpdater.inf" <<EOF
+; VexaUpdater $version: the control and its helper, for a browser's code download
+; ([Add.Code]) and for an installation from the extracted package (DefaultInstall).
+[Version]
+Signature="\$CHICAGO\$"
+AdvancedINF=2.0
+
+[Add.Code]
+VexaUpdater.ocx=VexaUpdater.ocx
+VexaEx.exe=VexaEx.exe
+
+[VexaUpdater.ocx]
+$platform=thiscab
+clsid=$clsid
+FileVersion=$commas
+RegisterServer=yes
+
+[VexaEx.exe]
+$platform=thiscab
+FileVersion=$commas
+DestDir=11
+
+[DefaultInstall]
+CopyFiles=VexaUpdater.Control,VexaUpdater.Helper
+RegisterOCXs=VexaUpdater.Register
+
+[DestinationDirs]
+VexaUpdater.Control=10,"Downloaded Program Files"
+VexaUpdater.Helper=11
+
+[VexaUpdater.Control]
+VexaUpdater.ocx
+
+[VexaUpdater.Helper]
+VexaEx.exe
+
+[VexaUpdater.Register]
+%10%\Downloaded Program Files\VexaUpdater.ocx
+
+[SourceDisksNames]
+1="VexaUpdater $version",,0
+
+[SourceDisksFiles]
+VexaUpdater.ocx=1
+VexaEx.exe=1
+EOF
+  (cd "$dir" && gcab -c -z -n VexaUpdater.cab VexaUpdater.ocx VexaEx.exe VexaUpdater.inf) \
+    || die 3 "cannot make the $arch CAB"
+  sign "$dir/VexaUpdater.cab"
+done
+
+commas=${version//./,}
+# The sample page asks the first trusted site, so that it runs as written on a locked control.
+page_host=${sites%%;*}
+page_host=${page_host#https://}
+[[ $page_host != \*.* ]] || page_host=www.${page_host#\*.}
+page_host=${page_host:-pay.example}
+cat >"$out/pay.html" <<EOF
+<!DOCTYPE html>
+<html lang="ko">
+<head>
+<meta charset="utf-8">
+<title>결제 모듈 업데이트</title>
+</head>
+<body>
+<!-- The browser installs the signed package when the installed control is older than the
+     version named here, then the page runs the update. -->
+<object id="updater" classid="clsid:${clsid:1:36}" codebase="i686/VexaUpdater.cab#version=$commas"
+        width="0" height="0"></object>
+<script>
+  var updater = document.getElementById("updater");
+  updater.SetTitle("결제 모듈 업데이트");
+  updater.SetListFileURL("https://$page_host/update/list.txt");
+  updater.SetDataFileURL("https://$page_host/update/files");
+  var result = updater.DoUpdate();
+  // 0: the run ended; -1: URLs missing or not this control's site; 2: a run is going on.
+</script>
+</body>
+</html>
+EOF
+{
+  echo "version $version"
+  "$publish" --inspect "$out/$(set -- $arches; echo "$1")/VexaUpdater.ocx" | grep -v '^version '
+  if [ -n "$cert" ]; then
+    echo "signed by $(openssl x509 -noout -subject -in "$cert" 2>/dev/null || echo "$cert")"
+  else
+    echo "signed by the certificate in $pkcs12"
+  fi
+} >"$out/release.txt"
+echo "release: $out ($(tr '\n' ' ' <"$out/release.txt"))"
