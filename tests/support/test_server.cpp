@@ -330,35 +330,37 @@ bool TrustTestAuthority(std::string* error)
     return true;
 }
 
-int UnusedLocalPort()
+// A socket bound to a free port of 127.0.0.1; INVALID_SOCKET when none could be had.
+static SOCKET BoundLoopbackSocket(sockaddr_in* address)
 {
     StartWinsock();
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    int port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
+    *address = {};
+    address->sin_family = AF_INET;
+    address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof *address;
+    if (bind(s, reinterpret_cast<sockaddr*>(address), sizeof *address) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(address), &length) == 0)
+        return s;
+    closesocket(s);
+    return INVALID_SOCKET;
+}
+
+int UnusedLocalPort()
+{
     // The socket stays bound and never listens, for the process's life: no other program
     // can take the port, and a connection to it is refused.
-    if (port == 0)
-        closesocket(s);
-    return port;
+    sockaddr_in address;
+    return BoundLoopbackSocket(&address) == INVALID_SOCKET ? 0 : ntohs(address.sin_port);
 }
 
 int UnansweredLocalPort()
 {
-    StartWinsock();
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 || listen(listener, 0) != 0) {
+    sockaddr_in address;
+    SOCKET listener = BoundLoopbackSocket(&address);
+    if (listener == INVALID_SOCKET)
+        return 0;
+    if (listen(listener, 0) != 0) {
         closesocket(listener);
         return 0;
     }
