@@ -32,6 +32,10 @@ check "it names --unlocked" grep -q -- "--unlocked" "$work/last.txt"
 check "no keys: refused with 2" [ "$(status_of release --sites 127.0.0.1 --version 2.3.4.5 "${signer[@]}" --out "$work/refused")" = 2 ]
 check "a broken version: refused with 2" [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4 "${signer[@]}" --out "$work/refused")" = 2 ]
 check "nothing written for a refused release" [ ! -e "$work/refused" ]
+mkdir -p "$work/occupied" && echo keep >"$work/occupied/notes.txt"
+check "a folder that is not a release: refused with 2" \
+  [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 "${signer[@]}" --out "$work/occupied")" = 2 ]
+check "and its file kept" grep -qx keep "$work/occupied/notes.txt"
 
 # --- the release: both architectures, locked, keyed, signed -----------------------------------
 rel=$work/rel
@@ -62,6 +66,10 @@ check "a release signed from a PKCS#12 file verifies" \
   eval 'release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 --pkcs12 "$work/ours/signer.p12" \
           --pass-file "$work/ours/pass.txt" --chain "$work/ours/ca.crt" --arch x86_64 --out "$work/p12" >/dev/null &&
         release --verify "$work/p12" --ca "$work/ours/ca.crt" >/dev/null'
+check "a release whose signing fails (no such key) exits 3" \
+  [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 --cert "$work/ours/signer.crt" \
+        --cert-key "$work/none.key" --arch x86_64 --out "$work/p12")" = 3 ]
+check "and the previous release there still verifies" release --verify "$work/p12" --ca "$work/ours/ca.crt"
 check "--unlocked builds a release without keys" \
   release --sites 127.0.0.1 --version 2.3.4.5 "${signer[@]}" --arch x86_64 --unlocked \
     --build-dir "$build/release-unlocked" --out "$work/unlocked" 2>"$work/last.txt"
@@ -103,6 +111,10 @@ check "an INF whose version is not the modules' fails the release check" \
 page=$(copy page)
 sed -i 's/#version=2,3,4,5/#version=2,3,4,4/' "$page/pay.html"
 check "a page whose codebase names another version fails the release check" \
+  [ "$(status_of release --verify "$page" --ca "$work/ours/ca.crt")" = 4 ]
+page=$(copy page-package)
+sed -i 's|codebase="i686/|codebase="i386/|' "$page/pay.html"
+check "a page whose codebase names a package the release lacks fails the release check" \
   [ "$(status_of release --verify "$page" --ca "$work/ours/ca.crt")" = 4 ]
 
 # --- under Wine: a fresh prefix that trusts the authority ---------------------------------------

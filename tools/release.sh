@@ -25,8 +25,10 @@ certificate expires).
 The output folder holds, per architecture, ARCH/VexaUpdater.ocx, ARCH/VexaEx.exe,
 ARCH/VexaUpdater.inf and ARCH/VexaUpdater.cab (the two modules and the INF: [Add.Code] for a
 browser's code download, DefaultInstall for advpack); keys/ with the list keys; pay.html, a
-sample payment page whose OBJECT tag names i686/VexaUpdater.cab#version=A,B,C,D; and
-release.txt with the version, the sites and the key identifiers.
+sample payment page whose OBJECT tag names ARCH/VexaUpdater.cab#version=A,B,C,D of the first
+architecture built; and release.txt with the version, the sites and the key identifiers.
+The release is made beside it and replaces a previous release there only when whole; a
+folder that holds anything else is refused.
 
 A release without sites or without keys is refused unless --unlocked is given.
 
@@ -123,10 +125,6 @@ if [ -n "$verify" ]; then
       grep -qx "FileVersion=$commas" <(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | sort -u) \
         && [ "$(grep -c '^FileVersion=' "$dir/VexaUpdater.inf")" = "$(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | grep -cx "FileVersion=$commas")" ] \
         || bad "$arch/VexaUpdater.inf: FileVersion is not the modules' $commas"
-      if [ "$arch" = i686 ] && [ -f "$verify/pay.html" ]; then
-        grep -q "VexaUpdater.cab#version=$commas\"" "$verify/pay.html" \
-          || bad "pay.html: the codebase's version is not the control's $commas"
-      fi
       ids=$(sed -n 's/^key //p' <<<"$facts" | sort | tr '\n' ' ')
       [ "$ids" = "$(tr ' ' '\n' <<<"$key_ids" | sed '/^$/d' | sort | tr '\n' ' ')" ] \
         || bad "$arch/$f accepts the keys $ids, the release's keys folder holds $key_ids"
@@ -144,12 +142,23 @@ if [ -n "$verify" ]; then
     fi
   done
   [ $found -gt 0 ] || bad "no ARCH/VexaUpdater.cab"
+  # The page's package is one of this release's, at the version its control carries.
+  codebase=$(sed -n 's/.*codebase="\([^"]*\)".*/\1/p' "$verify/pay.html" 2>/dev/null | head -n1)
+  page_cab=${codebase%%#*}
+  if [ ! -f "$verify/$page_cab" ] || [[ $page_cab != */VexaUpdater.cab ]]; then
+    bad "pay.html: the codebase \"$codebase\" does not name a package of this release"
+  else
+    page_version=$("$publish" --inspect "$verify/${page_cab%/*}/VexaUpdater.ocx" 2>/dev/null | sed -n 's/^version //p')
+    [ "${codebase#*#}" = "version=${page_version//./,}" ] \
+      || bad "pay.html: the codebase's version is not the control's ${page_version//./,}"
+  fi
   [ $problems -eq 0 ] || die 4 "$problems problem(s): this release must not be shipped"
   echo "release: $verify: verified ($found architecture(s))"
   exit 0
 fi
 
 # --- making a release -------------------------------------------------------------------------
+out=${out%/}
 [ -n "$out" ] || die 1 "--out DIR is needed (see --help)"
 [ -n "$version" ] || die 1 "--version A.B.C.D is needed (see --help)"
 [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || die 2 "the version must be A.B.C.D, not '$version'"
@@ -183,11 +192,19 @@ for k in "${keys[@]}"; do
 done
 cmake_keys=$(IFS=';'; echo "${key_paths[*]}")
 
+# The release is made beside --out and takes its place only when whole: a failed build
+# leaves the previous release as it was. Only a previous release is replaced.
+out=${out%/}
+if [ -e "$out" ] && [ ! -f "$out/release.txt" ] && [ -n "$(ls -A "$out" 2>/dev/null)" ]; then
+  die 2 "$out is neither empty nor a release: nothing written"
+fi
 "$root/tools/bootstrap.sh" >/dev/null
 publish=$(publish_tool)
-mkdir -p "$out/keys"
-rm -f "$out"/keys/*.pem
-for k in "${key_paths[@]}"; do cp "$k" "$out/keys/"; done
+mkdir -p "$(dirname "$out")"
+staging=$(mktemp -d "$out.partial.XXXXXX")
+trap 'rm -rf "$staging"' EXIT
+mkdir -p "$staging/keys"
+for k in "${key_paths[@]}"; do cp "$k" "$staging/keys/"; done
 
 sign() {
   osslsigncode sign "${signing[@]}" -h sha256 -n "VexaUpdater" -in "$1" -out "$1.signed" >/dev/null \
@@ -208,8 +225,7 @@ for arch in $arches; do
         -DVEXA_TRUSTED_SITES="$sites" -DVEXA_LIST_KEYS="$cmake_keys" -DVEXA_VERSION="$version" >/dev/null \
     || die 3 "cannot configure the $arch build"
   cmake --build "$build" --target VexaUpdater VexaEx >/dev/null || die 3 "the $arch build failed"
-  dir="$out/$arch"
-  rm -rf "$dir"
+  dir="$staging/$arch"
   mkdir -p "$dir"
   cp "$build/VexaUpdater.ocx" "$build/VexaEx.exe" "$dir/"
   sign "$dir/VexaUpdater.ocx"
@@ -275,7 +291,9 @@ page_host=${sites%%;*}
 page_host=${page_host#https://}
 [[ $page_host != \*.* ]] || page_host=www.${page_host#\*.}
 page_host=${page_host:-pay.example}
-cat >"$out/pay.html" <<EOF
+# The page's package: the first architecture built (the shipped 32-bit one by default).
+page_arch=$(set -- $arches; echo "$1")
+cat >"$staging/pay.html" <<EOF
 <!DOCTYPE html>
 <html lang="ko">
 <head>
@@ -285,7 +303,7 @@ cat >"$out/pay.html" <<EOF
 <body>
 <!-- The browser installs the signed package when the installed control is older than the
      version named here, then the page runs the update. -->
-<object id="updater" classid="clsid:${clsid:1:36}" codebase="i686/VexaUpdater.cab#version=$commas"
+<object id="updater" classid="clsid:${clsid:1:36}" codebase="$page_arch/VexaUpdater.cab#version=$commas"
         width="0" height="0"></object>
 <script>
   var updater = document.getElementById("updater");
@@ -300,11 +318,14 @@ cat >"$out/pay.html" <<EOF
 EOF
 {
   echo "version $version"
-  "$publish" --inspect "$out/$(set -- $arches; echo "$1")/VexaUpdater.ocx" | grep -v '^version '
+  "$publish" --inspect "$staging/$page_arch/VexaUpdater.ocx" | grep -v '^version '
   if [ -n "$cert" ]; then
     echo "signed by $(openssl x509 -noout -subject -in "$cert" 2>/dev/null || echo "$cert")"
   else
     echo "signed by the certificate in $pkcs12"
   fi
-} >"$out/release.txt"
+} >"$staging/release.txt"
+chmod 755 "$staging"
+rm -rf "$out"
+mv "$staging" "$out"
 echo "release: $out ($(tr '\n' ' ' <"$out/release.txt"))"
