@@ -311,7 +311,8 @@ cat >"$staging/pay.html" <<EOF
   updater.SetListFileURL("https://$page_host/update/list.txt");
   updater.SetDataFileURL("https://$page_host/update/files");
   var result = updater.DoUpdate();
-  // 0: the run ended; -1: URLs missing or not this control's site; 2: a run is going on.
+  // 0: the run ended (updated, nothing to do, or failed: the window showed which);
+  // -1: a URL missing or not this control's site; 2: no window, or a run already going on.
 </script>
 </body>
 </html>
