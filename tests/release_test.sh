@@ -20,8 +20,8 @@ status_of() { "$@" >"$work/last.txt" 2>&1; echo $?; }
 flip_byte() { printf '\x5a' | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
 dos() { printf 'Z:%s' "${1//\//\\}"; }
 
-"$root/tests/support/make-signing-ca.sh" "$work/ours" "Vexa Test"
-"$root/tests/support/make-signing-ca.sh" "$work/other" "Other"
+"$root/tests/support/make-test-ca.sh" "$work/ours" signing "Vexa Test"
+"$root/tests/support/make-test-ca.sh" "$work/other" signing "Other"
 signer=(--cert "$work/ours/signer.crt" --cert-key "$work/ours/signer.key" --chain "$work/ours/ca.crt")
 keys=(--key "$build/keys/test-a.pem" --key "$build/keys/test-b.pem")
 release() { "$root/tools/release.sh" "$@"; }

@@ -58,7 +58,7 @@ fi
 wine() { VEXA_TIMEOUT=${VEXA_TIMEOUT:-180} tools/wine-run.sh "$prefix" "$@"; }
 
 # --- the release: what an operator ships -----------------------------------------------------
-tests/support/make-signing-ca.sh "$demo/signing" "Vexa Demo"
+tests/support/make-test-ca.sh "$demo/signing" signing "Vexa Demo"
 tools/release.sh --sites "127.0.0.1" --key "$root/build/x86_64/keys/demo.pem" --version 1.0.0.7 \
   --cert "$demo/signing/signer.crt" --cert-key "$demo/signing/signer.key" --chain "$demo/signing/ca.crt" \
   --arch x86_64 --build-dir "$demo/release-build" --out "$demo/shipped"
