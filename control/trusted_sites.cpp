@@ -1,5 +1,7 @@
 #include "control/trusted_sites.h"
 
+#include "engine/retry_policy.h"
+
 // The build gives the list with "," between the entries.
 
 #ifndef VEXA_TRUSTED_SITES
@@ -14,27 +16,18 @@ const char kVexaSiteRecord[] = VEXA_SITE_RECORD_TAG VEXA_TRUSTED_SITES;
 const std::vector<std::string>& TrustedSites()
 {
     static const std::vector<std::string> sites = [] {
-        std::vector<std::string> list;
         const char* volatile record = kVexaSiteRecord;
-        const std::string all = record + sizeof(VEXA_SITE_RECORD_TAG) - 1;
-        for (size_t start = 0; start < all.size();) {
-            size_t end = all.find(',', start);
-            if (end == std::string::npos)
-                end = all.size();
-            if (end > start)
-                list.push_back(all.substr(start, end - start));
-            start = end + 1;
-        }
-        return list;
+        return SplitSiteRecord(record + sizeof(VEXA_SITE_RECORD_TAG) - 1);
     }();
     return sites;
 }
 
+// A test build may shorten the bounds; the shipped modules keep the documented ones.
 #ifndef VEXA_NETWORK_TIMEOUT_MS
-#define VEXA_NETWORK_TIMEOUT_MS 30000
+#define VEXA_NETWORK_TIMEOUT_MS kNetworkTimeoutMs
 #endif
 #ifndef VEXA_RETRY_BASE_MS
-#define VEXA_RETRY_BASE_MS 1000
+#define VEXA_RETRY_BASE_MS kRetryBaseMs
 #endif
 
 NetworkBounds ModuleNetworkBounds()

@@ -18,9 +18,6 @@ extern const char* const kRedirectRefusedText;
 
 // Redirects followed for one request; the next one ends it.
 constexpr int kMaxRedirects = 5;
-// Every wait of a request (connect, send, each receive) ends after this long: a slow mobile
-// line still delivers something within it, a stalled server ends its step within a minute.
-constexpr DWORD kNetworkTimeoutMs = 30000;
 
 // The sites a locked build accepts; empty: not locked.
 using SiteList = std::vector<std::string>;
@@ -55,6 +52,7 @@ struct FormRequest {
 // Connects, sends and reads the status, following redirects itself: a hop from https to
 // http, a hop the lock does not trust, or one more than kMaxRedirects ends the request
 // with `refused`, and nothing goes to that hop. Throws CInternetException.
-// extraHeaders: more request header lines, each ending in CR LF (a resumed download's Range).
+// timeoutMs bounds each wait; extraHeaders: more request header lines, each ending in CR LF
+// (a resumed download's Range).
 FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
-                        DWORD timeoutMs = kNetworkTimeoutMs, const std::string& extraHeaders = std::string());
+                        DWORD timeoutMs, const std::string& extraHeaders = std::string());

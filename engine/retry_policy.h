@@ -4,6 +4,11 @@
 
 #include <string_view>
 
+// Every wait of a request (connect, send, each receive) ends after this long: a slow mobile
+// line still delivers something within it, a stalled server ends its step within a minute.
+constexpr unsigned long kNetworkTimeoutMs = 30000;
+// The first wait before a retry; the next ones double it.
+constexpr unsigned long kRetryBaseMs = 1000;
 // Tries after the first, per request.
 constexpr int kMaxRetries = 3;
 // The longest wait a server's Retry-After gets.

@@ -81,11 +81,11 @@ public:
     std::vector<std::string> m_listKeys;
     // The bound on every wait of a request (the tests shorten it), and whether the last
     // probe ended by running into it.
-    DWORD m_networkTimeoutMs = 30000;
+    DWORD m_networkTimeoutMs = kNetworkTimeoutMs;
     DWORD m_probeError = 0;  // the WinINet error that ended the last probe, 0 for none
     // Retries: the first wait (the tests shorten it), what the run has waited so far, and
     // what the last try said of itself.
-    DWORD m_retryBaseMs = 1000;
+    DWORD m_retryBaseMs = kRetryBaseMs;
     DWORD m_retryWaitedMs = 0;
     int m_retryAttempt = 0;
     BOOL m_transientFailure = FALSE;

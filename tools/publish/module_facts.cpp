@@ -21,15 +21,7 @@ bool ReadModuleFacts(const std::string& bytes, ModuleFacts* facts, std::string* 
         *error = "the site record does not end";
         return false;
     }
-    const std::string all = bytes.substr(start, end - start);
-    for (size_t from = 0; from < all.size();) {
-        size_t comma = all.find(',', from);
-        if (comma == std::string::npos)
-            comma = all.size();
-        if (comma > from)
-            facts->sites.push_back(all.substr(from, comma - from));
-        from = comma + 1;
-    }
+    facts->sites = SplitSiteRecord(bytes.substr(start, end - start));
     // The keys are kept as PEM text, one string each.
     const std::string begin = "-----BEGIN PUBLIC KEY-----", finish = "-----END PUBLIC KEY-----";
     for (size_t at = bytes.find(begin); at != std::string::npos; at = bytes.find(begin, at + 1)) {
