@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 #include <wininet.h>
 
 #include <utility>
@@ -82,6 +83,21 @@ struct InternetHandleTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { InternetCloseHandle(h); }
 };
+struct CryptProviderTraits {
+    using Type = HCRYPTPROV;
+    static Type Invalid() { return 0; }
+    static void Close(Type h) { CryptReleaseContext(h, 0); }
+};
+struct CryptKeyTraits {
+    using Type = HCRYPTKEY;
+    static Type Invalid() { return 0; }
+    static void Close(Type h) { CryptDestroyKey(h); }
+};
+struct CryptHashTraits {
+    using Type = HCRYPTHASH;
+    static Type Invalid() { return 0; }
+    static void Close(Type h) { CryptDestroyHash(h); }
+};
 template <typename GdiType>
 struct GdiObjectTraits {
     using Type = GdiType;
@@ -100,6 +116,10 @@ using FindHandle = UniqueHandle<FindHandleTraits>;
 using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
 using InternetHandle = UniqueHandle<InternetHandleTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
+// CryptoAPI: a key or hash is closed before the provider it was made with.
+using CryptProvider = UniqueHandle<CryptProviderTraits>;
+using CryptKey = UniqueHandle<CryptKeyTraits>;
+using CryptHash = UniqueHandle<CryptHashTraits>;
 
 // GDI object wrappers: each deletes the object it holds when it is reset or destroyed.
 using CBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;

@@ -1,13 +1,8 @@
 #include "framework/rsa_key.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "framework/sha256_hash.h"
-
-#ifndef CALG_SHA_256
-#define CALG_SHA_256 0x0000800c
-#endif
 
 RsaPublicKey::RsaPublicKey(const std::string& pem)
 {
@@ -32,51 +27,32 @@ RsaPublicKey::RsaPublicKey(const std::string& pem)
     if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, der.data(), static_cast<DWORD>(der.size()),
                              CRYPT_DECODE_ALLOC_FLAG, nullptr, &info, &infoSize))
         return;
-    const bool acquired = CryptAcquireContextA(&m_provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
-    const bool imported = acquired && CryptImportPublicKeyInfo(m_provider, X509_ASN_ENCODING, info, &m_key);
+    CryptProvider provider = OpenAesProvider();
+    HCRYPTKEY imported = 0;
+    const bool ok = provider && CryptImportPublicKeyInfo(provider.Get(), X509_ASN_ENCODING, info, &imported);
     LocalFree(info);
-    if (!acquired) {
-        m_provider = 0;
+    if (!ok)
         return;
-    }
-    if (!imported) {
-        m_key = 0;
-        return;
-    }
+    CryptKey key(imported);
     // Only the sizes the format allows: a weak key is no key.
     DWORD bits = 0, bitsSize = sizeof(bits);
-    if (!CryptGetKeyParam(m_key, KP_KEYLEN, reinterpret_cast<BYTE*>(&bits), &bitsSize, 0) || bits < 2048 ||
-        bits > 4096) {
-        CryptDestroyKey(m_key);
-        m_key = 0;
+    if (!CryptGetKeyParam(key.Get(), KP_KEYLEN, reinterpret_cast<BYTE*>(&bits), &bitsSize, 0) || bits < 2048 ||
+        bits > 4096)
         return;
-    }
+    m_provider = std::move(provider);
+    m_key = std::move(key);
     m_id = digest.substr(0, 16);
-}
-
-RsaPublicKey::~RsaPublicKey()
-{
-    const DWORD error = GetLastError();
-    if (m_key)
-        CryptDestroyKey(m_key);
-    if (m_provider)
-        CryptReleaseContext(m_provider, 0);
-    SetLastError(error);
 }
 
 bool RsaPublicKey::Verify(std::string_view data, const std::string& signature) const
 {
     if (!m_key || signature.empty())
         return false;
-    HCRYPTHASH hash = 0;
-    if (!CryptCreateHash(m_provider, CALG_SHA_256, 0, 0, &hash))
+    Sha256Hash hash(m_provider.Get());
+    if (!hash.Add(data.data(), static_cast<DWORD>(data.size())))
         return false;
-    bool good = false;
-    if (CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), 0)) {
-        // CryptoAPI takes the signature little-endian.
-        std::vector<BYTE> reversed(signature.rbegin(), signature.rend());
-        good = CryptVerifySignatureA(hash, reversed.data(), static_cast<DWORD>(reversed.size()), m_key, nullptr, 0);
-    }
-    CryptDestroyHash(hash);
-    return good;
+    // CryptoAPI takes the signature little-endian.
+    std::vector<BYTE> reversed(signature.rbegin(), signature.rend());
+    return CryptVerifySignatureA(hash.Handle(), reversed.data(), static_cast<DWORD>(reversed.size()), m_key.Get(),
+                                 nullptr, 0);
 }

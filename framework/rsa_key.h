@@ -8,22 +8,21 @@
 #include <string>
 #include <string_view>
 
+#include "framework/handles.h"
+
 class RsaPublicKey {
 public:
     // pem: "-----BEGIN PUBLIC KEY-----" (a SubjectPublicKeyInfo), RSA of 2048 to 4096 bits.
     explicit RsaPublicKey(const std::string& pem);
-    ~RsaPublicKey();
-    RsaPublicKey(const RsaPublicKey&) = delete;
-    RsaPublicKey& operator=(const RsaPublicKey&) = delete;
 
-    bool IsOpen() const { return m_key != 0; }
+    bool IsOpen() const { return m_key.IsValid(); }
     // The first 16 hex digits of the SHA-256 of the key's DER form.
     const std::string& Id() const { return m_id; }
     // signature: its bytes most significant first, as OpenSSL writes them.
     bool Verify(std::string_view data, const std::string& signature) const;
 
 private:
-    HCRYPTPROV m_provider = 0;
-    HCRYPTKEY m_key = 0;
+    CryptProvider m_provider;  // declared first: the key goes before it
+    CryptKey m_key;
     std::string m_id;
 };

@@ -7,20 +7,31 @@
 
 #include <string>
 
+#include "framework/handles.h"
+
+// Declared only for newer targets; XP SP3's AES provider has it.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 0x0000800c
+#endif
+
+// The AES provider for hashing and public-key checks only; invalid when it cannot be had.
+CryptProvider OpenAesProvider();
+
 class Sha256Hash {
 public:
+    // On a provider of its own.
     Sha256Hash();
-    ~Sha256Hash();
-    Sha256Hash(const Sha256Hash&) = delete;
-    Sha256Hash& operator=(const Sha256Hash&) = delete;
+    // On a provider the caller keeps open for the hash's life (a key's, to check a signature).
+    explicit Sha256Hash(HCRYPTPROV provider);
 
     // False when the provider or the hash could not be had.
-    bool IsOpen() const { return m_hash != 0; }
+    bool IsOpen() const { return m_hash.IsValid(); }
     bool Add(const void* data, DWORD size);
     // The digest as 64 lower-case hex digits; empty on failure. Ends the hash.
     std::string HexDigest();
+    HCRYPTHASH Handle() const { return m_hash.Get(); }
 
 private:
-    HCRYPTPROV m_provider = 0;
-    HCRYPTHASH m_hash = 0;
+    CryptProvider m_provider;  // declared first: the hash goes before it
+    CryptHash m_hash;
 };
