@@ -122,8 +122,8 @@ if [ -n "$verify" ]; then
       grep -q '^key ' <<<"$facts" || bad "$arch/$f is not keyed"
       module_version=$(sed -n 's/^version //p' <<<"$facts")
       commas=${module_version//./,}
-      grep -qx "FileVersion=$commas" <(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | sort -u) \
-        && [ "$(grep -c '^FileVersion=' "$dir/VexaUpdater.inf")" = "$(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | grep -cx "FileVersion=$commas")" ] \
+      # Every FileVersion line, and at least one, names the module's version.
+      [ "$(grep '^FileVersion=' "$dir/VexaUpdater.inf" | tr -d '\r' | sort -u)" = "FileVersion=$commas" ] \
         || bad "$arch/VexaUpdater.inf: FileVersion is not the modules' $commas"
       ids=$(sed -n 's/^key //p' <<<"$facts" | sort | tr '\n' ' ')
       [ "$ids" = "$(tr ' ' '\n' <<<"$key_ids" | sed '/^$/d' | sort | tr '\n' ' ')" ] \
