@@ -11,9 +11,8 @@
 
 namespace {
 
-// Each read is a round trip through the platform, so a long body is read in large blocks:
-// the buffer starts small and grows while reads fill it, up to a fixed bound.
-constexpr size_t kFirstReadSize = 64 * 1024;
+// Each read is a round trip through the platform, so a long body is read in large blocks,
+// up to a fixed bound.
 constexpr size_t kLargestReadSize = 1024 * 1024;
 // A call is given up half its bound (at most 2 s) after the platform's own bound would
 // have ended it, so a bound the platform does keep reports itself first.
@@ -194,25 +193,27 @@ BOOL CInternetFile::Await(BOOL immediate)
     return FALSE;
 }
 
-bool CInternetFile::FillBuffer(size_t want)
+DWORD CInternetFile::ReadIntoState(size_t most)
 {
-    std::vector<char>& buffer = m_state->buffer;
-    if (buffer.empty())
-        buffer.resize(kFirstReadSize);
-    else if (m_bufferEnd == buffer.size() && buffer.size() < kLargestReadSize)
-        buffer.resize(buffer.size() * 4);
-    if (buffer.size() < std::min(want, kLargestReadSize))
-        buffer.resize(std::min(want, kLargestReadSize));
-    const DWORD ask = static_cast<DWORD>(std::min(want, buffer.size()));
+    // Reads land in the request's own buffer: an abandoned read may still write there.
+    std::vector<char>& own = m_state->buffer;
+    const size_t ask = std::min(most, kLargestReadSize);
+    if (own.size() < ask)
+        own.resize(ask);
     const DWORD start = GetTickCount();
     ResetEvent(m_state->done.Get());
     m_state->read = 0;
-    if (!Await(InternetReadFile(m_handle.Get(), buffer.data(), ask, &m_state->read)))
+    if (!Await(InternetReadFile(m_handle.Get(), own.data(), static_cast<DWORD>(ask), &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
-    const DWORD read = m_state->read;
     m_bufferPos = 0;
-    m_bufferEnd = read;
-    m_received += read;
+    m_bufferEnd = m_state->read;
+    m_received += m_state->read;
+    return m_state->read;
+}
+
+bool CInternetFile::FillBuffer()
+{
+    const DWORD read = ReadIntoState(kLargestReadSize);
     if (read == 0)
         OnEndOfData();
     return read != 0;
@@ -222,7 +223,7 @@ UINT CInternetFile::ReadPiece(char* buffer, UINT room)
 {
     size_t written = 0;
     while (written < room) {
-        if (m_bufferPos == m_bufferEnd && !FillBuffer(kLargestReadSize))
+        if (m_bufferPos == m_bufferEnd && !FillBuffer())
             break;
         const LinePieceStep step = CopyLinePiece(
             std::string_view(m_state->buffer.data() + m_bufferPos, m_bufferEnd - m_bufferPos),
@@ -246,23 +247,10 @@ UINT CInternetFile::Read(void* buffer, UINT count)
 
 UINT CInternetFile::ReadView(const char** data, UINT most)
 {
-    // Reads land in the request's own buffer (an abandoned read may still write there) and
-    // are handed out from it; whatever the line reader buffered comes first.
-    if (m_bufferPos == m_bufferEnd) {
-        // An early end is the caller's to judge, not the end-of-data check's.
-        const DWORD start = GetTickCount();
-        std::vector<char>& own = m_state->buffer;
-        if (own.size() < std::min<size_t>(most, kLargestReadSize))
-            own.resize(std::min<size_t>(most, kLargestReadSize));
-        ResetEvent(m_state->done.Get());
-        m_state->read = 0;
-        if (!Await(InternetReadFile(m_handle.Get(), own.data(), static_cast<DWORD>(std::min<size_t>(most, own.size())),
-                                    &m_state->read)))
-            ThrowLastInternetError(TimedOut(start));
-        m_bufferPos = 0;
-        m_bufferEnd = m_state->read;
-        m_received += m_state->read;
-    }
+    // Handed out from the request's buffer; whatever the line reader buffered comes first.
+    // An early end is the caller's to judge, not the end-of-data check's.
+    if (m_bufferPos == m_bufferEnd)
+        ReadIntoState(most);
     const size_t take = std::min<size_t>(most, m_bufferEnd - m_bufferPos);
     *data = m_state->buffer.data() + m_bufferPos;
     m_bufferPos += take;

@@ -87,7 +87,11 @@ protected:
     bool TimedOut(DWORD start) const { return m_timeoutMs != 0 && GetTickCount() - start + 250 >= m_timeoutMs; }
 
 private:
-    bool FillBuffer(size_t want);
+    // One read of at most `most` bytes (and the fixed bound) into the request's buffer,
+    // which then holds just those bytes; their count, 0 at the end.
+    DWORD ReadIntoState(size_t most);
+    // A read for the line reader; false at the end, after OnEndOfData.
+    bool FillBuffer();
 
     InternetHandle m_handle;
     RequestState* m_state;
