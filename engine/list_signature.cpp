@@ -143,15 +143,3 @@ std::string ExpiresLine(const std::string& d)
     return std::string(kExpiresPrefix) + d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
            d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2) + "Z";
 }
-
-std::string HexText(std::string_view bytes)
-{
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char b : bytes) {
-        out.push_back(kHex[b >> 4]);
-        out.push_back(kHex[b & 15]);
-    }
-    return out;
-}

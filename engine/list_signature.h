@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/hex_text.h"
 #include "framework/mbcs.h"
 
 constexpr std::string_view kSignaturePrefix = "#@signature ";
@@ -49,6 +50,3 @@ bool ReadListExpiry(std::string_view signedText, std::string* digits,
 // The two lines as a publisher writes them (without their line end).
 std::string SignatureLine(const std::string& keyId, const std::string& signature);
 std::string ExpiresLine(const std::string& digits);  // digits: YYYYMMDDHHMMSS
-
-// Lower-case hex of bytes.
-std::string HexText(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "framework/sha256_hash.h"
 
+#include "framework/hex_text.h"
+
 CryptProvider OpenAesProvider()
 {
     HCRYPTPROV provider = 0;
@@ -35,11 +37,5 @@ std::string Sha256Hash::HexDigest()
     DWORD size = sizeof(digest);
     if (!m_hash || !CryptGetHashParam(m_hash.Get(), HP_HASHVAL, digest, &size, 0) || size != sizeof(digest))
         return std::string();
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (BYTE b : digest) {
-        text += kHex[b >> 4];
-        text += kHex[b & 15];
-    }
-    return text;
+    return HexText(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest)));
 }
