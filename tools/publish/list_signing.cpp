@@ -2,12 +2,12 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
-#include <openssl/sha.h>
 
 #include <ctime>
 #include <memory>
 
 #include "engine/list_signature.h"
+#include "tools/publish/sha256.h"
 
 namespace {
 
@@ -42,10 +42,9 @@ std::string KeyId(EVP_PKEY* key)
     const int length = i2d_PUBKEY(key, &der);
     if (length <= 0)
         return std::string();
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(der, static_cast<size_t>(length), digest);
+    const std::string bytes(reinterpret_cast<const char*>(der), static_cast<size_t>(length));
     OPENSSL_free(der);
-    return HexText(std::string(reinterpret_cast<char*>(digest), sizeof digest)).substr(0, kKeyIdLength);
+    return Sha256Hex(bytes).substr(0, kKeyIdLength);
 }
 
 std::string UtcDigits(long long unixTime)

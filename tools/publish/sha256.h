@@ -1,5 +1,5 @@
-// SHA-256 (FIPS 180-4) for the publishing tool, which runs where the control's system
-// provider is not.
+// SHA-256 for the publishing tool (OpenSSL's libcrypto), which runs where the control's
+// system provider is not.
 #pragma once
 
 #include <string>
