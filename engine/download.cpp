@@ -162,15 +162,10 @@ BOOL UpdateProgressDialog::DownloadFiles()
 
 BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CString& sha256)
 {
-    // A keyed build installs only what the signed list vouches for through its digest.
-    if (!m_listKeys.empty() && sha256.IsEmpty()) {
-        m_lastErrorCode = 47;
-        m_lastErrorText = kDigestUnavailable;
-        return FALSE;
-    }
-    // The published digest is computed over the bytes as they arrive; the provider is
-    // checked before any request, so that nothing is fetched or staged that cannot be verified.
-    if (!sha256.IsEmpty() && !Sha256Hash().IsOpen()) {
+    // A keyed build installs only what the signed list vouches for through its digest. The
+    // digest is computed over the bytes as they arrive; the provider is checked before any
+    // request, so that nothing is fetched or staged that cannot be verified.
+    if (sha256.IsEmpty() ? !m_listKeys.empty() : !Sha256Hash().IsOpen()) {
         m_lastErrorCode = 47;
         m_lastErrorText = kDigestUnavailable;
         return FALSE;
