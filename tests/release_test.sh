@@ -140,17 +140,39 @@ check "the control is in Downloaded Program Files" \
   cmp -s "$prefix/drive_c/windows/Downloaded Program Files/VexaUpdater.ocx" "$rel/x86_64/VexaUpdater.ocx"
 registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{11D8E293-CC6C-4437-9770-2714B130BBF2}\InprocServer32' /ve 2>/dev/null | tr -d '\r')
 check "the control is registered where it was copied" grep -qF 'C:\windows\Downloaded Program Files\VexaUpdater.ocx' <<<"$registered"
-cat >"$work/page.js" <<'EOF'
+# The installed control against one server: a page on another name for it (localhost) gets
+# -1 and the server no request; a page on the release's site installs from a signed list.
+www=$work/www
+mkdir -p "$www/files"
+echo "release test payload" >"$www/files/payload.txt"
+printf '%s\n' 'install = %Program Files%\VexaReleaseTest' 'payload.txt = %App Path%\payload.txt' >"$work/modules.txt"
+"$root/build/host/vexa-publish" --sign "$build/keys/test-a.key" --expires 1 --output "$www/list.txt" \
+  "$work/modules.txt" "$www/files" >/dev/null
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" >"$work/http.log" 2>&1 &
+server=$!
+trap 'kill "$server" 2>/dev/null' EXIT
+for _ in $(seq 50); do curl -sf "http://127.0.0.1:$port/list.txt" >/dev/null && break; sleep 0.1; done
+ready=$(wc -l <"$work/http.log")  # the readiness check's own requests
+page() {
+  cat >"$work/page.js" <<EOF
 var updater = new ActiveXObject("VEXAUPDATER.VexaUpdaterCtrl.1");
 updater.SetTitle("release test");
-// Not the release's site: the locked control refuses before any request.
-updater.SetListFileURL("http://localhost:1/list.txt");
-updater.SetDataFileURL("http://localhost:1/files");
+updater.SetListFileURL("http://$1:$port/list.txt");
+updater.SetDataFileURL("http://$1:$port/files");
 WScript.Echo("DoUpdate " + updater.DoUpdate());
 EOF
-answer=$(wine cscript.exe //nologo "$(dos "$work/page.js")" 2>/dev/null | tr -d '\r')
-check "a script host creates the installed control, and it is locked (DoUpdate -1 for another site: '$answer')" \
+  wine cscript.exe //nologo "$(dos "$work/page.js")" 2>/dev/null | tr -d '\r'
+}
+answer=$(page localhost)
+check "a script host creates the installed control, and it is locked (DoUpdate -1 for localhost: '$answer')" \
   [ "$answer" = "DoUpdate -1" ]
+check "the server got no request from the refused page" [ "$(tail -n +$((ready + 1)) "$work/http.log" | grep -cE '"(GET|HEAD|POST) ')" = 0 ]
+answer=$(page 127.0.0.1)
+check "the release's own site runs (DoUpdate 0: '$answer')" [ "$answer" = "DoUpdate 0" ]
+check "and the signed list's file is installed" \
+  cmp -s "$prefix/drive_c/Program Files/VexaReleaseTest/payload.txt" "$www/files/payload.txt"
+kill "$server" 2>/dev/null
 
 WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 if [ $failures -ne 0 ]; then
