@@ -17,7 +17,12 @@ check() {
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 status_of() { "$@" >"$work/last.txt" 2>&1; echo $?; }
-flip_byte() { printf '\x5a' | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+# Complements one byte, so the file changes whatever the byte was.
+flip_byte() {
+  local byte
+  byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+  printf "\\x$(printf %02x $((byte ^ 0xff)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
 dos() { printf 'Z:%s' "${1//\//\\}"; }
 
 "$root/tests/support/make-test-ca.sh" "$work/ours" signing "Vexa Test"
