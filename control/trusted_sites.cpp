@@ -1,6 +1,8 @@
 #include "control/trusted_sites.h"
 
+#include "control/list_keys.h"
 #include "engine/retry_policy.h"
+#include "ui/progress_dialog.h"
 
 // The build gives the list with "," between the entries.
 
@@ -30,7 +32,10 @@ const std::vector<std::string>& TrustedSites()
 #define VEXA_RETRY_BASE_MS kRetryBaseMs
 #endif
 
-NetworkBounds ModuleNetworkBounds()
+void ApplyModuleBuild(UpdateProgressDialog& dialog)
 {
-    return {VEXA_NETWORK_TIMEOUT_MS, VEXA_RETRY_BASE_MS};
+    dialog.m_trustedSites = TrustedSites();
+    dialog.m_listKeys = ListKeys();
+    dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
+    dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
 }

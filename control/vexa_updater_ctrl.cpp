@@ -6,7 +6,6 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
-#include "control/list_keys.h"
 #include "control/site_lock.h"
 #include "control/trusted_sites.h"
 #include "framework/handles.h"
@@ -157,10 +156,7 @@ short CVexaUpdaterCtrl::DoUpdate()
     m_progressDialog.m_listUrl = list;
     m_progressDialog.m_dataUrl = DataUrlForDialog(data.Str());
     m_progressDialog.m_title = title;
-    m_progressDialog.m_trustedSites = sites;
-    m_progressDialog.m_listKeys = ListKeys();
-    m_progressDialog.m_networkTimeoutMs = ModuleNetworkBounds().timeoutMs;
-    m_progressDialog.m_retryBaseMs = ModuleNetworkBounds().retryBaseMs;
+    ApplyModuleBuild(m_progressDialog);
 
     m_running = true;
     const INT_PTR end = m_progressDialog.DoModal();

@@ -7,7 +7,6 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
-#include "control/list_keys.h"
 #include "control/site_lock.h"
 #include "control/trusted_sites.h"
 #include "ui/progress_dialog.h"
@@ -59,10 +58,7 @@ int RunHelper(int argc, char** argv)
     dialog.m_dataUrl = DataUrlForDialog(data);
     dialog.m_controlModulePath = control;
     dialog.m_mayHandOver = FALSE;
-    dialog.m_trustedSites = sites;
-    dialog.m_listKeys = ListKeys();
-    dialog.m_networkTimeoutMs = ModuleNetworkBounds().timeoutMs;
-    dialog.m_retryBaseMs = ModuleNetworkBounds().retryBaseMs;
+    ApplyModuleBuild(dialog);
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)
