@@ -11,6 +11,10 @@ constexpr unsigned long kNetworkTimeoutMs = 30000;
 constexpr unsigned long kRetryBaseMs = 1000;
 // Tries after the first, per request.
 constexpr int kMaxRetries = 3;
+// Reconnections per request after a try that staged more than the one before: these do
+// not count as retries, but a server that cuts every connection after a few bytes must not
+// hold the window for good.
+constexpr int kMaxReconnects = 64;
 // The longest wait a server's Retry-After gets.
 constexpr unsigned kMaxRetryAfterMs = 30000;
 // All the waits between tries in one run together never exceed this.

@@ -407,10 +407,12 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
         {"/cut-first/1/5000/files/t2.bin", true, 2, 0, 0, "cut mid-file, then resumed"},
         {"/cut-first/1/5000/no-range/files/t5.bin", true, 2, 0, 0, "cut, then a server that ignores Range"},
         {"/cut-every/5000/files/t6.bin", true, 4, 0, 0, "cut every 5000 bytes: each try goes on from the last"},
+        {"/cut-every/100/files/t7.bin", false, 1 + kMaxReconnects + kMaxRetries, 0, 0,
+         "cut every 100 bytes: the reconnections and then the retries run out"},
         {"/status/404/files/t3.bin", false, 1, 11, 0, "404: one request"},
         {"/fail-first/9/500/files/t4.bin", false, 4, 41, 2700, "500 every time: four tries, the first code"},
     };
-    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin", "t5.bin", "t6.bin"})
+    for (const char* name : {"t1.bin", "t2.bin", "t3.bin", "t4.bin", "t5.bin", "t6.bin", "t7.bin"})
         ASSERT_TRUE(server->PutFile(std::string("files/") + name, Pattern(20000)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -213,7 +213,7 @@ constexpr UINT WM_UPDATE_REGION = WM_USER + 103;
 template <typename Try>
 BOOL UpdateProgressDialog::WithRetries(Try once)
 {
-    int firstCode = 0;
+    int firstCode = 0, reconnects = 0;
     CString firstText;
     for (int attempt = 0;; ++attempt) {
         m_transientFailure = FALSE;
@@ -222,7 +222,8 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
         const DWORD started = GetTickCount();
         if (once())
             return TRUE;
-        if (m_transientFailure && m_madeProgress) {
+        if (m_transientFailure && m_madeProgress && reconnects < kMaxReconnects) {
+            ++reconnects;
             --attempt;  // a connection that delivered and then dropped: reconnect at once
             ClearLastError();
             continue;
