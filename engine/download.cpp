@@ -334,8 +334,13 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     } catch (const CInternetException& failure) {
         RecordInternetError(45, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
-        if (m_transientFailure && total > 0 && total < expected)
+        if (m_transientFailure && total > 0 && total < expected) {
             keepForResume();
+            // A try that waited out the timeout (or crawled) is a retry, whatever it
+            // brought: a trickling server gets the retries, not the reconnections.
+            if (failure.m_dwError == ERROR_INTERNET_TIMEOUT)
+                m_madeProgress = FALSE;
+        }
         return FALSE;
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.

@@ -1,6 +1,7 @@
 #include "engine/form_request.h"
 
 #include "control/site_lock.h"
+#include "engine/retry_policy.h"
 
 const char* const kBadUrlText = "서버주소가 올바르지 않습니다.";
 const char* const kRedirectRefusedText = "허용되지 않은 주소로 옮겨 가라는 서버의 응답을 따르지 않았습니다.";
@@ -45,7 +46,7 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
     request->connection = session.GetHttpConnection(target.server, target.port);
     request->file = request->connection->OpenRequest(form && target.secure ? "POST" : "GET", target.object,
                                                      nullptr, nullptr, nullptr, flags);
-    request->file->SetTimeouts(timeoutMs);
+    request->file->SetTimeouts(timeoutMs, kLowSpeedBytes);
     // An empty body, passed as a zeroed buffer of length 0.
     char body[1] = {};
     const std::string headers = (form ? std::string(kFormHeader) : std::string()) + extraHeaders;

@@ -7,6 +7,10 @@
 // Every wait of a request (connect, send, each receive) ends after this long: a slow mobile
 // line still delivers something within it, a stalled server ends its step within a minute.
 constexpr unsigned long kNetworkTimeoutMs = 30000;
+// A response that brings fewer body bytes than this in a span of the timeout has timed
+// out too: a server that trickles a byte now and then would otherwise hold the run for as
+// long as it likes. A slow mobile line brings many times more.
+constexpr unsigned long kLowSpeedBytes = 1024;
 // The first wait before a retry; the next ones double it.
 constexpr unsigned long kRetryBaseMs = 1000;
 // Tries after the first, per request.

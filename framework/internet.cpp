@@ -201,10 +201,24 @@ DWORD CInternetFile::ReadIntoState(size_t most)
     if (own.size() < ask)
         own.resize(ask);
     const DWORD start = GetTickCount();
+    if (!m_spanStarted) {
+        m_spanStart = start;
+        m_spanStarted = true;
+    }
     ResetEvent(m_state->done.Get());
     m_state->read = 0;
     if (!Await(InternetReadFile(m_handle.Get(), own.data(), static_cast<DWORD>(ask), &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
+    // Each read may come within the timeout while the body as a whole crawls: a span of
+    // the timeout that brought too little ends the request as a timeout would.
+    m_spanBytes += m_state->read;
+    const DWORD now = GetTickCount();
+    if (m_timeoutMs && now - m_spanStart >= m_timeoutMs) {
+        if (m_state->read != 0 && m_spanBytes < m_lowSpeedBytes)
+            throw CInternetException(ERROR_INTERNET_TIMEOUT);
+        m_spanStart = now;
+        m_spanBytes = 0;
+    }
     m_bufferPos = 0;
     m_bufferEnd = m_state->read;
     m_received += m_state->read;
@@ -285,9 +299,10 @@ void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* opti
         ThrowLastInternetError(TimedOut(start));
 }
 
-void CInternetFile::SetTimeouts(DWORD ms)
+void CInternetFile::SetTimeouts(DWORD ms, DWORD lowSpeedBytes)
 {
     m_timeoutMs = ms;
+    m_lowSpeedBytes = lowSpeedBytes;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
         InternetSetOptionA(m_handle.Get(), option, &ms, sizeof(ms));
 }

@@ -70,8 +70,9 @@ public:
     HINTERNET Handle() const { return m_handle.Get(); }
     // Bounds every wait of this request (connect, send, receive) by ms; set before sending.
     // The platform's own bounds are set, and each call is also given up after ms plus a
-    // margin (Wine ignores the connect bound).
-    void SetTimeouts(DWORD ms);
+    // margin (Wine ignores the connect bound). A span of ms in which the body brings fewer
+    // than lowSpeedBytes is a timeout as well.
+    void SetTimeouts(DWORD ms, DWORD lowSpeedBytes);
     // Body bytes taken from the connection so far, carriage returns included.
     unsigned long long BytesReceived() const { return m_received; }
 
@@ -99,6 +100,11 @@ private:
     size_t m_bufferEnd = 0;
     unsigned long long m_received = 0;
     DWORD m_timeoutMs = 0;
+    DWORD m_lowSpeedBytes = 0;
+    // The current span of the low-speed check: when it began and the bytes it brought.
+    DWORD m_spanStart = 0;
+    unsigned long long m_spanBytes = 0;
+    bool m_spanStarted = false;
 };
 
 class CHttpFile : public CInternetFile {

@@ -1145,7 +1145,9 @@ TEST_F(Container, StalledAndSilentServersEndTheRunInTime)
         {"http://127.0.0.1:" + std::to_string(unanswered) + "/quick", false, "a connection attempt never answered"},
         {server->HttpUrl("/stall/30/quick"), false, "a stall before the headers"},
         {server->HttpUrl("/stall-body/30/quick"), false, "a stall in the middle of the body"},
+        {server->HttpUrl("/slow/200/quick"), false, "a trickle of 200 bytes a second, each read in time"},
         {server->HttpUrl("/quick"), true, "the honest server"},
+        {server->HttpUrl("/slow/400000/quick"), true, "an honest line paced at 400,000 bytes a second"},
     };
     SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
     for (const Case& c : cases) {

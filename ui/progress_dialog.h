@@ -228,11 +228,11 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
             ClearLastError();
             continue;
         }
-        // A try that got nowhere while it waited out a timeout spends the run's retry time
-        // too: a stalled server ends its step within about a minute, retries included.
-        const DWORD spent = GetTickCount() - started;
-        if (spent >= m_networkTimeoutMs)
-            m_retryWaitedMs += spent;
+        // A try that waited out a timeout spends the run's retry time too, the timeout's
+        // worth (what it brought before is not the server's stall): a stalled or trickling
+        // server ends its step within about a minute or two, retries included.
+        if (GetTickCount() - started >= m_networkTimeoutMs)
+            m_retryWaitedMs += m_networkTimeoutMs;
         if (attempt == 0) {
             firstCode = m_lastErrorCode;
             firstText = m_lastErrorText;
