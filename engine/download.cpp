@@ -231,11 +231,13 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     bool cutShort = false;
     std::string digest, validator;
     // A try cut short hands on its staged bytes, their digest so far and the file's
-    // validator: the next one asks for the rest.
-    const auto keepForResume = [&] {
+    // validator: the next one asks for the rest. One that waited out the timeout (or
+    // crawled) is a retry, whatever it brought: a trickling server gets the retries, not
+    // the reconnections.
+    const auto keepForResume = [&](bool timedOut) {
         m_resumeBytes = total;
         m_resumeValidator = validator;
-        m_madeProgress = total > resumeFrom;
+        m_madeProgress = total > resumeFrom && !timedOut;
         m_resumeHash = std::move(hash);
         m_resumeExpected = expected;
     };
@@ -334,13 +336,8 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     } catch (const CInternetException& failure) {
         RecordInternetError(45, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
-        if (m_transientFailure && total > 0 && total < expected) {
-            keepForResume();
-            // A try that waited out the timeout (or crawled) is a retry, whatever it
-            // brought: a trickling server gets the retries, not the reconnections.
-            if (failure.m_dwError == ERROR_INTERNET_TIMEOUT)
-                m_madeProgress = FALSE;
-        }
+        if (m_transientFailure && total > 0 && total < expected)
+            keepForResume(failure.m_dwError == ERROR_INTERNET_TIMEOUT);
         return FALSE;
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.
@@ -353,7 +350,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     if (total != expected) {
         m_transientFailure = cutShort;
         if (cutShort && total > 0 && total < expected) {
-            keepForResume();
+            keepForResume(false);
             return FALSE;
         }
         DeleteFileA(localPath);
