@@ -17,8 +17,9 @@ BOOL UpdateProgressDialog::WaitBeforeRetry(int attempt)
 {
     // Tries of many visitors after one outage should not arrive together.
     const unsigned jitter = GetTickCount() * 2654435761u + GetCurrentThreadId();
-    const DWORD wait = m_retryAfterMs ? m_retryAfterMs : BackoffMs(attempt, m_retryBaseMs, jitter);
-    if (m_retryWaitedMs + wait > kRunRetryBudgetMs || m_stopRequested)
+    unsigned wait = 0;
+    if (!NextRetryWait(m_retryAfterMs, attempt, m_retryBaseMs, jitter, m_retryWaitedMs, m_retryBudgetMs, &wait) ||
+        m_stopRequested)
         return FALSE;
     m_retryAttempt = attempt + 1;
     Notify(WM_UPDATE_PROGRESS, PROGRESS_RETRY, m_shownPercent);

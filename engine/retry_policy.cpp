@@ -43,3 +43,14 @@ unsigned RetryAfterMs(std::string_view header)
     const unsigned long long ms = seconds * 1000;
     return ms > kMaxRetryAfterMs ? kMaxRetryAfterMs : static_cast<unsigned>(ms);
 }
+
+bool NextRetryWait(unsigned retryAfterMs, int attempt, unsigned baseMs, unsigned jitter, unsigned waitedMs,
+                   unsigned budgetMs, unsigned* waitMs)
+{
+    const unsigned wait = retryAfterMs ? retryAfterMs : BackoffMs(attempt, baseMs, jitter);
+    // Compared without a sum that could wrap.
+    if (waitedMs > budgetMs || wait > budgetMs - waitedMs)
+        return false;
+    *waitMs = wait;
+    return true;
+}

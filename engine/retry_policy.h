@@ -37,3 +37,9 @@ unsigned BackoffMs(int attempt, unsigned baseMs, unsigned jitter);
 // A Retry-After header in seconds, as a wait capped at kMaxRetryAfterMs; 0 when it is
 // absent or not a number of seconds (an HTTP date is not honoured).
 unsigned RetryAfterMs(std::string_view header);
+
+// The wait before try attempt + 2: the server's Retry-After when it gave one (non-zero),
+// else the backoff. False when the run has already waited waitedMs of its budgetMs and
+// the wait would pass it.
+bool NextRetryWait(unsigned retryAfterMs, int attempt, unsigned baseMs, unsigned jitter, unsigned waitedMs,
+                   unsigned budgetMs, unsigned* waitMs);

@@ -83,9 +83,10 @@ public:
     // probe ended by running into it.
     DWORD m_networkTimeoutMs = kNetworkTimeoutMs;
     DWORD m_probeError = 0;  // the WinINet error that ended the last probe, 0 for none
-    // Retries: the first wait (the tests shorten it), what the run has waited so far, and
-    // what the last try said of itself.
+    // Retries: the first wait and the run's budget for all waits (the tests shorten both),
+    // what the run has waited so far, and what the last try said of itself.
     DWORD m_retryBaseMs = kRetryBaseMs;
+    DWORD m_retryBudgetMs = kRunRetryBudgetMs;
     DWORD m_retryWaitedMs = 0;
     int m_retryAttempt = 0;
     BOOL m_transientFailure = FALSE;
