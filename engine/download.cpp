@@ -324,10 +324,12 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
                 break;
         }
         // A response that ends before its own length was cut short on the way: worth another
-        // try, where a complete response of another length is not.
+        // try, where a complete response of another length, or one past the probed length
+        // (left unread), is not.
         DWORD own = 0;
         DWORD ownSize = sizeof(own);
-        cutShort = HttpQueryInfoA(file->Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &own, &ownSize,
+        cutShort = total <= expected &&
+                   HttpQueryInfoA(file->Handle(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &own, &ownSize,
                                   nullptr) &&
                    total - (resumed ? resumeFrom : 0) < own;
         local.Close();

@@ -53,6 +53,7 @@ struct RequestState {
     // Everything a pending call may still read or write.
     std::vector<char> buffer;
     DWORD read = 0;
+    DWORD available = 0;
     std::string headers;
     char body[1] = {};
     // A call given up at its deadline: WinINet may hold the state until the system ends
@@ -193,6 +194,21 @@ BOOL CInternetFile::Await(BOOL immediate)
     return FALSE;
 }
 
+DWORD CInternetFile::AwaitAvailable(DWORD start)
+{
+    // Asked until it answers at once: a query that had to wait completes without its count.
+    for (int asked = 0; asked < 8; ++asked) {
+        ResetEvent(m_state->done.Get());
+        m_state->available = 0;
+        const BOOL now = InternetQueryDataAvailable(m_handle.Get(), &m_state->available, 0, 0);
+        if (now)
+            return m_state->available;
+        if (!Await(now))
+            ThrowLastInternetError(TimedOut(start));
+    }
+    return 0;
+}
+
 DWORD CInternetFile::ReadIntoState(size_t most)
 {
     // Reads land in the request's own buffer: an abandoned read may still write there.
@@ -205,9 +221,14 @@ DWORD CInternetFile::ReadIntoState(size_t most)
         m_spanStart = start;
         m_spanStarted = true;
     }
+    // A read asks only for what has arrived: a read of more waits for all of it (on Windows
+    // always, under Wine up to the body's end), and a slow line would then run into the bound
+    // in one read however steadily it delivers.
+    const DWORD available = AwaitAvailable(start);
     ResetEvent(m_state->done.Get());
     m_state->read = 0;
-    if (!Await(InternetReadFile(m_handle.Get(), own.data(), static_cast<DWORD>(ask), &m_state->read)))
+    const DWORD take = static_cast<DWORD>(std::min<size_t>(ask, available ? available : 1));
+    if (!Await(InternetReadFile(m_handle.Get(), own.data(), take, &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
     // Each read may come within the timeout while the body as a whole crawls: a span of
     // the timeout that brought too little ends the request as a timeout would.

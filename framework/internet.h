@@ -99,6 +99,8 @@ private:
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
     unsigned long long m_received = 0;
+    // The body's bytes that have arrived, waiting (bounded) until some have or the body ended.
+    DWORD AwaitAvailable(DWORD start);
     DWORD m_timeoutMs = 0;
     DWORD m_lowSpeedBytes = 0;
     // The current span of the low-speed check: when it began and the bytes it brought.

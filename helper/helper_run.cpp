@@ -7,31 +7,10 @@
 
 #include "control/control_text.h"
 #include "control/guids.h"
+#include "helper/machine_registration.h"
 #include "control/site_lock.h"
 #include "control/trusted_sites.h"
 #include "ui/progress_dialog.h"
-
-namespace {
-
-// The control module's path as the machine's registration gives it. Never the merged
-// HKEY_CLASSES_ROOT view: a standard user can shadow that in HKCU\Software\Classes, and
-// this program runs elevated.
-std::string RegisteredControlPath()
-{
-    const std::string path = "Software\\Classes\\CLSID\\" + GuidText(CLSID_VexaUpdater) + "\\InprocServer32";
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return std::string();
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof(value) - 1, type = 0;
-    const LONG read = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::string();
-    return value;
-}
-
-}  // namespace
 
 int RunHelper(int argc, char** argv)
 {
@@ -46,7 +25,7 @@ int RunHelper(int argc, char** argv)
     const std::vector<std::string>& sites = TrustedSites();
     if (!sites.empty() && (!SiteIsTrusted(list, sites) || !SiteIsTrusted(data, sites)))
         return kHelperUntrusted;
-    const std::string control = RegisteredControlPath();
+    const std::string control = MachineRegisteredServer(CLSID_VexaUpdater);
     if (control.empty() || control.find('\\') == std::string::npos)
         return kHelperNoControl;
 

@@ -19,9 +19,11 @@
 #include <vector>
 
 #include "control/control_text.h"
+#include "engine/retry_policy.h"
 #include "control/registration.h"
 #include "control/site_lock.h"
 #include "helper/helper_run.h"
+#include "helper/machine_registration.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/server_suite.h"
 #include "tests/support/test_files.h"
@@ -143,20 +145,44 @@ ModuleEntry Export(HMODULE module, const char* name)
 
 ProgramResult Regsvr32(bool unregister)
 {
-    return RunProgram(std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + OcxPath() + "\"");
+    const std::string line = std::string("regsvr32.exe ") + (unregister ? "/u " : "") + "/s \"" + OcxPath() + "\"";
+    ProgramResult run = RunProgram(line);
+    // Tried again only when the program could not start; a registration that fails, fails.
+    if (!run.started)
+        run = RunProgram(line);
+    return run;
 }
 
-// Registers the module before the first test and unregisters it after the last one.
+bool RegisteredHere()
+{
+    return Lower(ClassesValue(std::string("CLSID\\") + kClsid + "\\InprocServer32")) == Lower(OcxPath());
+}
+
+// The module is registered once for the whole test run (a setup entry of the suite does it);
+// a program run alone registers it itself. Nothing here unregisters it: other programs of
+// the run may be using it.
 class RegisteredModule : public testing::Environment {
 public:
     void SetUp() override
     {
+        if (RegisteredHere())
+            return;
         const ProgramResult run = Regsvr32(false);
         ASSERT_TRUE(run.finished && run.exitCode == 0) << "regsvr32 registers " << OcxPath() << ": " << run.output;
     }
-    void TearDown() override { Regsvr32(true); }
 };
 const auto* const kRegistered = testing::AddGlobalTestEnvironment(new RegisteredModule);
+
+// One of the module's registration exports, called in this process as regsvr32 does.
+HRESULT CallRegistrationExport(const char* name)
+{
+    HMODULE module = LoadLibraryA(OcxPath().c_str());
+    if (!module)
+        return HRESULT_FROM_WIN32(GetLastError());
+    const HRESULT result = Export(module, name)();
+    FreeLibrary(module);
+    return result;
+}
 
 bool IsClassOfBothCategories()
 {
@@ -178,28 +204,13 @@ protected:
     void TearDown() override { CoUninitialize(); }
 };
 
-// A test that unregisters the module or shadows its registration: whatever it leaves when
-// an assertion stops it half-way, the shared registration is whole again afterwards.
-void RestoreRegistration()
-{
-    SHDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Classes\\CLSID\\") + kClsid).c_str());
-    ProgramResult run = Regsvr32(false);
-    // Seen once in a loaded full run, unexplained: regsvr32 failed at once and the same
-    // registration had just succeeded in this process. Tried once more, and said.
-    if (!run.finished || run.exitCode != 0) {
-        std::fprintf(stderr, "regsvr32 failed (started %d, finished %d, exit %lu); trying again\n", run.started,
-                     run.finished, static_cast<unsigned long>(run.exitCode));
-        run = Regsvr32(false);
-    }
-    EXPECT_TRUE(run.finished && run.exitCode == 0) << "registered again for the other tests: " << run.output;
-}
-
+// Tests that unregister the module. They run in a prefix of their own (their own ctest
+// entry), so no other program sees the registration go; it is whole again after the suite.
 class Reregistered : public ComTest {
 protected:
-    void TearDown() override
+    static void TearDownTestSuite()
     {
-        RestoreRegistration();
-        ComTest::TearDown();
+        EXPECT_EQ(CallRegistrationExport("DllRegisterServer"), S_OK) << "registered again after the suite";
     }
 };
 
@@ -319,6 +330,10 @@ TEST_F(Reregistered, UnregistrationLeavesOnlyTheCategoryDeclarationsAndTheExport
     EXPECT_TRUE(ClassesKeyExists(control + "\\Implemented Categories\\" + kSafeForScripting)) << "kept";
     EXPECT_TRUE(ClassesKeyExists(control + "\\Implemented Categories\\" + kSafeForInitializing)) << "kept";
     EXPECT_TRUE(IsClassOfBothCategories()) << "the category declarations survive unregistration";
+    run = RunProgram("\"" + BuildFolder() + "\\VexaExQuick.exe\" " + Base64Encode("http://127.0.0.1:1/list.txt") + " " +
+                     Base64Encode("http://127.0.0.1:1/data"));
+    EXPECT_TRUE(run.finished && run.exitCode == static_cast<DWORD>(kHelperNoControl))
+        << "the helper finds no control to run for: " << run.exitCode;
 
     // The exports called directly: the type library is gone, so unregistering again fails
     // at its first step; registering brings everything back.
@@ -351,8 +366,7 @@ TEST_F(Reregistered, RegistrationThatCannotBeWrittenGivesTheStepsResult)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ProgramResult run = Regsvr32(true);
-        ASSERT_TRUE(run.finished && run.exitCode == 0) << "start unregistered";
+        ASSERT_EQ(CallRegistrationExport("DllUnregisterServer"), S_OK) << "start unregistered";
         HKEY blocker = nullptr;
         ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, c.blocked.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
                                   nullptr, &blocker, nullptr),
@@ -373,8 +387,7 @@ TEST_F(Reregistered, RegistrationThatCannotBeWrittenGivesTheStepsResult)
             EXPECT_TRUE(ClassesKeyExists(std::string("CLSID\\") + kPageClsid)) << "the page class is still registered";
             EXPECT_TRUE(IsClassOfBothCategories()) << "the categories are attempted though the control's rows failed";
         }
-        run = Regsvr32(false);
-        ASSERT_TRUE(run.finished && run.exitCode == 0) << "registered again for the other tests";
+        ASSERT_EQ(CallRegistrationExport("DllRegisterServer"), S_OK) << "registered again for the next row";
     }
     ExpectRegistry(ExpectedRegistry());
 }
@@ -1062,6 +1075,8 @@ TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
     struct Case {
         VARIANT argument;
         const char* title;
+        const char* module;  // null: the shipped module and its backoff
+        DWORD retryBaseMs;
         const char* what;
     };
     VARIANT number;
@@ -1069,16 +1084,24 @@ TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
     number.vt = VT_I4;
     number.lVal = 2026;
     const Case cases[] = {
-        {Text(L""), "Tarnix 전자결제", "an empty title gives the default title"},
-        {number, "2026", "a number arrives as its text"},
+        {Text(L""), "Tarnix 전자결제", nullptr, kRetryBaseMs, "an empty title gives the default title"},
+        {number, "2026", "VexaUpdaterQuick.ocx", VEXA_QUICK_RETRY_BASE_MS, "a number arrives as its text"},
     };
-    SetText(L"SetListFileURL", Wide(("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt").c_str()).c_str());
-    SetText(L"SetDataFileURL", L"http://127.0.0.1:1/data");
+    const std::wstring list = Wide(("http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt").c_str());
     for (Case c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.module)
+            UseModule(c.module);
+        SetText(L"SetListFileURL", list.c_str());
+        SetText(L"SetDataFileURL", L"http://127.0.0.1:1/data");
         Call(L"SetTitle", &c.argument);
         TitleWatch watch(c.title);
+        const DWORD start = GetTickCount();
         EXPECT_EQ(Call(L"DoUpdate"), 0) << "an unreachable list still gives 0";
-        EXPECT_TRUE(watch.Stop()) << c.what;
+        // A refused connection is tried three more times, after waits of at least 3/4 of
+        // the base, its double and its fourfold.
+        EXPECT_GE(GetTickCount() - start, c.retryBaseMs * 7 * 3 / 4) << "the backoff in force was waited out";
+        EXPECT_TRUE(watch.Stop()) << "the title";
         VariantClear(&c.argument);
     }
 }
@@ -1088,6 +1111,8 @@ TEST_F(Container, TitlesAndAFailingRunStillGiveZero)
 // the run got through.
 TEST_F(Container, NetworkFaultsThroughThePage)
 {
+    // Backing off from 100 ms: a Retry-After of 1 s that is ignored shows.
+    UseModule("VexaUpdaterQuick.ocx");
     std::string bytes(300000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7 % 251);
@@ -1096,17 +1121,20 @@ TEST_F(Container, NetworkFaultsThroughThePage)
         std::string list;
         std::string data;
         bool installs;
-        size_t fetches;  // requests for the file other than probes
-        DWORD leastMs;   // the run takes at least this long
+        size_t fetches;     // requests for the file other than probes
+        DWORD leastMs;      // the run takes at least this long
+        const char* range;  // the last file request's Range; null: none
         const char* what;
     };
     const Case cases[] = {
-        {list, server->HttpUrl("/cut-first/1/100000/net"), true, 2, 0, "cut after 100,000 bytes: resumed"},
-        {list, server->HttpUrl("/cut-first/1/100000/no-range/net"), true, 2, 0, "cut, then a server that ignores Range"},
-        {list, server->HttpUrl("/fail-first/1/503/net"), true, 2, 1000, "503 with Retry-After: 1, then the file"},
-        {list, server->HttpUrl("/status/404/net"), false, 1, 0, "404: not tried again"},
-        {list, server->HttpUrl("/probe-says/1000/net"), false, 1, 0, "a body past its probed length"},
-        {server->HttpUrl("/probe-says/40000000/net/list.txt"), server->HttpUrl("/net"), false, 0, 0, "a list past the cap"},
+        {list, server->HttpUrl("/cut-first/1/100000/net"), true, 2, 0, "bytes=100000-", "cut after 100,000 bytes: resumed"},
+        {list, server->HttpUrl("/cut-first/1/100000/no-range/net"), true, 2, 0, "bytes=100000-",
+         "cut, then a server that ignores Range"},
+        {list, server->HttpUrl("/fail-first/1/503/net"), true, 2, 1000, nullptr, "503 with Retry-After: 1, then the file"},
+        {list, server->HttpUrl("/status/404/net"), false, 1, 0, nullptr, "404: not tried again"},
+        {list, server->HttpUrl("/probe-says/1000/net"), false, 1, 0, nullptr, "a body past its probed length"},
+        {server->HttpUrl("/probe-says/40000000/net/list.txt"), server->HttpUrl("/net"), false, 0, 0, nullptr,
+         "a list past the cap"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1128,46 +1156,59 @@ TEST_F(Container, NetworkFaultsThroughThePage)
             lastRange = r.HeaderValue("Range");
         }
         EXPECT_EQ(fetches, c.fetches) << "requests for the file";
-        if (std::string(c.what).find("resumed") != std::string::npos) {
-            EXPECT_EQ(lastRange, "bytes=100000-") << "the second request asks for the rest";
-        }
+        EXPECT_EQ(lastRange, c.range ? c.range : "") << "the second request asks for the rest";
     }
 }
 
-// The waits that end a step, through the page of a control built with a 1 s bound: each
+// The waits that end a step, through the page of a control built with a short bound: each
 // run ends within its tries' bounds, the window closed, nothing installed or left staged.
 TEST_F(Container, StalledAndSilentServersEndTheRunInTime)
 {
     UseModule("VexaUpdaterQuick.ocx");
+    const DWORD bound = VEXA_QUICK_TIMEOUT_MS;
     const std::string bytes(200000, 'q');
     const std::string list = ServeList("quick", {{"f.dll", bytes}});
     const int unanswered = UnansweredLocalPort();
     ASSERT_NE(unanswered, 0) << "a listener whose queue is full";
+    // A line that needs four bounds for the file and brings far more than the low-speed
+    // floor in each.
+    const std::string paced = std::to_string(bytes.size() * 1000 / (4 * bound));
+    const size_t tries = 1 + kMaxRetries;
     struct Case {
         std::string data;
         bool installs;
+        size_t fetches;  // requests for the file other than probes
+        DWORD leastMs;   // every try waited out its bound, or the line's pace
         const char* what;
     };
     const Case cases[] = {
-        {"http://127.0.0.1:" + std::to_string(unanswered) + "/quick", false, "a connection attempt never answered"},
-        {server->HttpUrl("/stall/30/quick"), false, "a stall before the headers"},
-        {server->HttpUrl("/stall-body/30/quick"), false, "a stall in the middle of the body"},
-        {server->HttpUrl("/slow/200/quick"), false, "a trickle of 200 bytes a second, each read in time"},
-        {server->HttpUrl("/quick"), true, "the honest server"},
-        {server->HttpUrl("/slow/400000/quick"), true, "an honest line paced at 400,000 bytes a second"},
+        {"http://127.0.0.1:" + std::to_string(unanswered) + "/quick", false, 0, tries * bound,
+         "a connection attempt never answered"},
+        {server->HttpUrl("/stall/30/quick"), false, 0, tries * bound, "a stall before the headers"},
+        {server->HttpUrl("/stall-body/30/quick"), false, tries, tries * bound, "a stall in the middle of the body"},
+        {server->HttpUrl("/slow/200/quick"), false, tries, tries * bound, "a trickle of 200 bytes a second, each read in time"},
+        {server->HttpUrl("/quick"), true, 1, 0, "the honest server"},
+        {server->HttpUrl("/slow/" + paced + "/quick"), true, 1, 3 * bound, "an honest line paced over four bounds"},
     };
     SetText(L"SetListFileURL", Wide(list.c_str()).c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeleteFileA((folder + "\\f.dll").c_str());
         SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
+        seen = server->Requests().size();
         const DWORD start = GetTickCount();
         EXPECT_EQ(Call(L"DoUpdate"), 0) << "the window closed and the page got 0";
-        // Five tries at most (one more after a try that delivered), each within 1.5 s, and
-        // the backoff of 0.1, 0.2 and 0.4 s, jittered up to twice: far below the 30 s stall.
-        EXPECT_LT(GetTickCount() - start, 12000u) << "the run ends within its bounds";
+        const DWORD elapsed = GetTickCount() - start;
+        // Each try within the bound and a half, the probe's tries too, and the backoff of
+        // 1, 2 and 4 times the base, jittered up to a quarter.
+        EXPECT_LT(elapsed, 2 * tries * bound * 3 / 2 + 9 * VEXA_QUICK_RETRY_BASE_MS + 2000) << "the run ends within its bounds";
+        EXPECT_GE(elapsed, c.leastMs) << "no try ended before its bound";
         EXPECT_EQ(Installed("f.dll") == bytes, c.installs) << "installed byte for byte";
         EXPECT_FALSE(IsFolder(folder + "\\Update")) << "no staging folder left";
+        size_t fetches = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fetches += r.target.find("f.dll") != std::string::npos && r.HeaderValue("User-Agent") != "Updater";
+        EXPECT_EQ(fetches, c.fetches) << "requests for the file";
     }
 }
 
@@ -1235,8 +1276,14 @@ TEST_F(Container, AHostThatQuitsDuringADownloadDoesNotCrash)
     // using them would crash this process in the next moments.
     control->Release();
     control = nullptr;
-    CoFreeUnusedLibraries();
-    Sleep(500);
+    HMODULE module = GetModuleHandleA("VexaUpdater.ocx");
+    ASSERT_TRUE(module) << "the module is loaded";
+    auto canUnload = Export(module, "DllCanUnloadNow");
+    ASSERT_TRUE(canUnload);
+    HRESULT unloadable = S_FALSE;
+    for (int i = 0; i < 500 && (unloadable = canUnload()) != S_OK; ++i)
+        Sleep(10);
+    EXPECT_EQ(unloadable, S_OK) << "the worker let go of the module within five seconds";
 }
 
 struct FrameCloser {
@@ -1787,7 +1834,8 @@ TEST_F(HelperProgram, ExitCodesSayHowTheRunEnded)
         {b64(good) + " " + data, kHelperInstalled, "nothing left to do, and no title"},
     };
     for (const Case& c : cases) {
-        const ProgramResult run = RunProgram("\"" + HelperPath() + "\" " + c.arguments, 60000);
+        // The helper with the quick bounds: the unreachable list's retries take milliseconds.
+        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\VexaExQuick.exe\" " + c.arguments, 60000);
         ASSERT_TRUE(run.finished) << c.what;
         EXPECT_EQ(run.exitCode, c.expected) << c.what;
     }
@@ -1834,39 +1882,37 @@ TEST_F(HelperProgram, ALockedHelperRunsOnlyForItsSites)
     EXPECT_EQ(Installed("k.dll"), "locked helper") << "the trusted run installed the file";
 }
 
-class HelperRegistration : public HelperProgram {
-protected:
-    void TearDown() override
-    {
-        RestoreRegistration();
-        HelperProgram::TearDown();
-    }
-};
-
-TEST_F(HelperRegistration, FindsTheControlOnlyInTheMachinesRegistration)
+// The helper's lookup where a standard user's shadow is real: this process's
+// HKEY_CLASSES_ROOT is pointed at a key holding the user's own registration (Wine's does
+// not merge HKCU), so a lookup through the merged view would find the shadow.
+TEST(HelperRegistration, FindsTheControlOnlyInTheMachinesRegistration)
 {
-    const std::string good = ServeList("helper-hkcu", {{"u.dll", "user shadow"}});
-    const std::string arguments = Base64Encode(good) + " " + Base64Encode(server->HttpUrl("/helper-hkcu"));
-    ProgramResult run = Regsvr32(true);
-    ASSERT_TRUE(run.finished && run.exitCode == 0) << "the machine's registration removed";
-    // A standard user's own registration, which Windows' merged view shows (Wine's
-    // HKEY_CLASSES_ROOT does not merge it, but its COM does).
-    HKEY key = nullptr;
-    const std::string user = std::string("Software\\Classes\\CLSID\\") + kClsid + "\\InprocServer32";
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, user.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    const std::string shadowRoot = "Software\\VexaTests\\ShadowClasses";
+    const GUID unregistered = Guid("{5B0E2C55-7A0C-4C1D-9B1E-3A3F0D2C1B99}");
+    HKEY shadow = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, shadowRoot.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &shadow,
+                              nullptr),
               ERROR_SUCCESS);
-    const std::string path = OcxPath();
-    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()), static_cast<DWORD>(path.size() + 1));
-    RegCloseKey(key);
-    seen = server->Requests().size();
-    run = RunProgram("\"" + HelperPath() + "\" " + arguments);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kHelperNoControl)) << "a control registered only under HKCU is not found";
-    EXPECT_TRUE(NewRequests().empty()) << "nothing ran";
-    RestoreRegistration();
-    run = RunProgram("\"" + HelperPath() + "\" " + arguments);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, static_cast<DWORD>(kHelperInstalled)) << "the machine's registration is found";
+    const std::string shadowPath = "C:\\Users\\Public\\shadow.ocx";
+    for (const char* clsid : {kClsid, "{5B0E2C55-7A0C-4C1D-9B1E-3A3F0D2C1B99}"}) {
+        HKEY server = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(shadow, (std::string("CLSID\\") + clsid + "\\InprocServer32").c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &server, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(shadowPath.c_str()),
+                       static_cast<DWORD>(shadowPath.size() + 1));
+        RegCloseKey(server);
+    }
+    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, shadow), ERROR_SUCCESS);
+    const std::string merged = ClassesValue(std::string("CLSID\\") + kClsid + "\\InprocServer32");
+    const std::string machine = MachineRegisteredServer(Guid(kClsid));
+    const std::string missing = MachineRegisteredServer(unregistered);
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    RegCloseKey(shadow);
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VexaTests");
+    ASSERT_EQ(merged, shadowPath) << "the shadow is what HKEY_CLASSES_ROOT shows";
+    EXPECT_EQ(Lower(machine), Lower(OcxPath())) << "the machine's registration, not the user's shadow";
+    EXPECT_EQ(missing, "") << "a class only the user registered is not found";
 }
 
 TEST_F(HelperProgram, UsesTheControlsFolderForAppPath)

@@ -3,7 +3,10 @@
 # unsigned and foreign-signed copies refused by osslsigncode, by the release check and by
 # Windows' own trust check under Wine; the package installed through advpack in a fresh
 # prefix, and the installed control created from a script host.
-#   release_test.sh BUILD   (the 64-bit build folder: its test keys and trust programs)
+#   release_test.sh BUILD   (the 64-bit build folder: its test keys, trust programs and the
+#                            release modules it built, with the 32-bit tree's beside it)
+# The modules are the trees' own (release.sh --prebuilt): release.sh's own build is the
+# demo's; the prefix is a copy of the tree's prepared one.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "$1")
@@ -29,6 +32,12 @@ dos() { printf 'Z:%s' "${1//\//\\}"; }
 "$root/tests/support/make-test-ca.sh" "$work/other" signing "Other"
 signer=(--cert "$work/ours/signer.crt" --cert-key "$work/ours/signer.key" --chain "$work/ours/ca.crt")
 keys=(--key "$build/keys/test-a.pem" --key "$build/keys/test-b.pem")
+export VEXA_PUBLISH=$root/build/host/vexa-publish
+mkdir -p "$work/prebuilt" "$work/prebuilt-unlocked"
+ln -s "$build/../i686/release-modules/keyed" "$work/prebuilt/i686"
+ln -s "$build/release-modules/keyed" "$work/prebuilt/x86_64"
+ln -s "$build/release-modules/unlocked" "$work/prebuilt-unlocked/x86_64"
+made=(--prebuilt "$work/prebuilt")
 release() { "$root/tools/release.sh" "$@"; }
 
 # --- refusals: nothing is built without sites or keys -----------------------------------------
@@ -44,7 +53,13 @@ check "and its file kept" grep -qx keep "$work/occupied/notes.txt"
 
 # --- the release: both architectures, locked, keyed, signed -----------------------------------
 rel=$work/rel
-check "a release is made" release --sites "127.0.0.1" "${keys[@]}" --version 2.3.4.5 "${signer[@]}" --out "$rel"
+check "modules built with other keys than asked: refused with 3" \
+  [ "$(status_of release --sites 127.0.0.1 --key "$build/keys/test-a.pem" --version 2.3.4.5 "${signer[@]}" "${made[@]}" \
+        --out "$work/refused")" = 3 ]
+check "naming what they were built with" grep -q "was built with other facts" "$work/last.txt"
+check "modules of another version: refused with 3" \
+  [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.6 "${signer[@]}" "${made[@]}" --out "$work/refused")" = 3 ]
+check "a release is made" release --sites "127.0.0.1" "${keys[@]}" --version 2.3.4.5 "${signer[@]}" "${made[@]}" --out "$rel"
 check "it verifies" release --verify "$rel" --ca "$work/ours/ca.crt"
 for arch in i686 x86_64; do
   for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.cab; do
@@ -69,15 +84,15 @@ openssl pkcs12 -export -in "$work/ours/signer.crt" -inkey "$work/ours/signer.key
 printf 'vexa' >"$work/ours/pass.txt"
 check "a release signed from a PKCS#12 file verifies" \
   eval 'release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 --pkcs12 "$work/ours/signer.p12" \
-          --pass-file "$work/ours/pass.txt" --chain "$work/ours/ca.crt" --arch x86_64 --out "$work/p12" >/dev/null &&
+          --pass-file "$work/ours/pass.txt" --chain "$work/ours/ca.crt" --arch x86_64 "${made[@]}" --out "$work/p12" >/dev/null &&
         release --verify "$work/p12" --ca "$work/ours/ca.crt" >/dev/null'
 check "a release whose signing fails (no such key) exits 3" \
   [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.5 --cert "$work/ours/signer.crt" \
-        --cert-key "$work/none.key" --arch x86_64 --out "$work/p12")" = 3 ]
+        --cert-key "$work/none.key" --arch x86_64 "${made[@]}" --out "$work/p12")" = 3 ]
 check "and the previous release there still verifies" release --verify "$work/p12" --ca "$work/ours/ca.crt"
 check "--unlocked builds a release without keys" \
   release --sites 127.0.0.1 --version 2.3.4.5 "${signer[@]}" --arch x86_64 --unlocked \
-    --build-dir "$build/release-unlocked" --out "$work/unlocked" 2>"$work/last.txt"
+    --prebuilt "$work/prebuilt-unlocked" --out "$work/unlocked" 2>"$work/last.txt"
 check "and says what that exposes" grep -q "WARNING: not keyed" "$work/last.txt"
 check "the release check refuses it" [ "$(status_of release --verify "$work/unlocked" --ca "$work/ours/ca.crt")" = 4 ]
 check "naming the missing keys" grep -q "is not keyed" "$work/last.txt"
@@ -88,7 +103,9 @@ changed=$(copy changed)
 flip_byte "$changed/x86_64/VexaUpdater.ocx" 5000
 check "a module with one byte changed fails osslsigncode" \
   [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$changed/x86_64/VexaUpdater.ocx")" != 0 ]
+check "for its digest" grep -qi "mismatch" "$work/last.txt"
 check "and the release check" [ "$(status_of release --verify "$changed" --ca "$work/ours/ca.crt")" = 4 ]
+check "naming the module and its digest" grep -qi "x86_64/VexaUpdater.ocx: the signature does not verify.*mismatch" "$work/last.txt"
 cab=$(copy changed-cab)
 flip_byte "$cab/i686/VexaUpdater.cab" 3000
 check "a CAB with one byte changed fails osslsigncode" \
@@ -96,17 +113,25 @@ check "a CAB with one byte changed fails osslsigncode" \
 check "and the release check" [ "$(status_of release --verify "$cab" --ca "$work/ours/ca.crt")" = 4 ]
 unsigned=$(copy unsigned)
 rm "$unsigned/x86_64/VexaEx.exe"
-osslsigncode remove-signature -in "$rel/x86_64/VexaEx.exe" -out "$unsigned/x86_64/VexaEx.exe" >/dev/null
+check "an unsigned copy is made" osslsigncode remove-signature -in "$rel/x86_64/VexaEx.exe" -out "$unsigned/x86_64/VexaEx.exe"
+check "holding the module's code" [ -s "$unsigned/x86_64/VexaEx.exe" ]
 check "an unsigned module fails osslsigncode" \
   [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$unsigned/x86_64/VexaEx.exe")" != 0 ]
+check "for having no signature" grep -qi "no signature" "$work/last.txt"
 check "and the release check" [ "$(status_of release --verify "$unsigned" --ca "$work/ours/ca.crt")" = 4 ]
+check "naming the unsigned module" grep -qi "x86_64/VexaEx.exe: the signature does not verify.*no signature" "$work/last.txt"
 foreign=$(copy foreign)
 rm "$foreign/x86_64/VexaEx.exe"
-osslsigncode sign -certs "$work/other/signer.crt" -key "$work/other/signer.key" -ac "$work/other/ca.crt" -h sha256 \
-  -in "$unsigned/x86_64/VexaEx.exe" -out "$foreign/x86_64/VexaEx.exe" >/dev/null
+check "a copy signed by another authority is made" \
+  osslsigncode sign -certs "$work/other/signer.crt" -key "$work/other/signer.key" -ac "$work/other/ca.crt" -h sha256 \
+    -in "$unsigned/x86_64/VexaEx.exe" -out "$foreign/x86_64/VexaEx.exe"
+check "and verifies against its own authority" \
+  osslsigncode verify -CAfile "$work/other/ca.crt" -in "$foreign/x86_64/VexaEx.exe"
 check "a module signed by another authority fails osslsigncode" \
   [ "$(status_of osslsigncode verify -CAfile "$work/ours/ca.crt" -in "$foreign/x86_64/VexaEx.exe")" != 0 ]
+check "for its signer's chain" grep -qi "certificate verify error" "$work/last.txt"
 check "and the release check" [ "$(status_of release --verify "$foreign" --ca "$work/ours/ca.crt")" = 4 ]
+check "naming the foreign module" grep -qi "x86_64/VexaEx.exe: the signature does not verify.*certificate verify error" "$work/last.txt"
 check "the whole release fails against the other authority" \
   [ "$(status_of release --verify "$rel" --ca "$work/other/ca.crt")" = 4 ]
 version=$(copy version)
@@ -124,7 +149,7 @@ check "a page whose codebase names a package the release lacks fails the release
 
 # --- under Wine: a fresh prefix that trusts the authority ---------------------------------------
 prefix=$work/prefix
-wine() { VEXA_TIMEOUT=120 "$root/tools/wine-run.sh" "$prefix" "$@"; }
+wine() { VEXA_TIMEOUT=120 VEXA_PREFIX_TEMPLATE="$build/wineprefix-template" "$root/tools/wine-run.sh" "$prefix" "$@"; }
 trust() { wine "$(dos "$build/trust_check.exe")" "$(dos "$1")" >/dev/null 2>&1; }
 check "before the authority is trusted, the signed control is not" [ "$(trust "$rel/x86_64/VexaUpdater.ocx"; echo $?)" != 0 ]
 wine "$(dos "$build/trust_authority.exe")" "$(dos "$work/ours/ca.der")" >/dev/null

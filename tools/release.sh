@@ -9,7 +9,7 @@ usage() {
 usage: tools/release.sh --sites "SITE;SITE..." --key LIST-KEY.pem [--key ...] --version A.B.C.D
                         (--cert CERT.pem --cert-key KEY.pem | --pkcs12 FILE.p12 [--pass-file FILE])
                         [--chain CA.pem] [--timestamp URL] [--arch "i686 x86_64"]
-                        [--build-dir DIR] [--unlocked] --out DIR
+                        [--build-dir DIR | --prebuilt DIR] [--unlocked] --out DIR
        tools/release.sh --verify DIR --ca CA.pem
 
 Builds VexaUpdater.ocx and VexaEx.exe for each architecture (default: the shipped 32-bit
@@ -32,6 +32,12 @@ folder that holds anything else is refused.
 
 A release without sites or without keys is refused unless --unlocked is given.
 
+--prebuilt DIR packs DIR/ARCH/VexaUpdater.ocx and DIR/ARCH/VexaEx.exe instead of building
+them; they must carry exactly the version, the sites and the keys asked for.
+
+The tools it needs (cmake, ninja and the mingw-w64 compilers to build; osslsigncode, gcab and
+openssl always) are checked first; it installs nothing.
+
 --verify DIR checks a release: every signature valid against CA.pem, the CAB holding exactly
 the two modules and the INF as they are in DIR, the INF's versions and the page's codebase
 equal to the modules' file version, and both modules locked and keyed with the same sites
@@ -45,7 +51,7 @@ EOF
 die() { echo "release: $2" >&2; exit "$1"; }
 
 sites="" version="" cert="" cert_key="" pkcs12="" pass_file="" chain="" timestamp="" out=""
-arches="i686 x86_64" build_dir="$root/build/release" unlocked=0 verify="" ca=""
+arches="i686 x86_64" build_dir="$root/build/release" prebuilt="" unlocked=0 verify="" ca=""
 keys=()
 while [ $# -gt 0 ]; do
   case $1 in
@@ -65,6 +71,7 @@ while [ $# -gt 0 ]; do
     --timestamp) timestamp=$2 ;;
     --arch) arches=$2 ;;
     --build-dir) build_dir=$2 ;;
+    --prebuilt) prebuilt=$2 ;;
     --out) out=$2 ;;
     --verify) verify=$2 ;;
     --ca) ca=$2 ;;
@@ -75,6 +82,11 @@ done
 
 clsid="{11D8E293-CC6C-4437-9770-2714B130BBF2}"
 publish_tool() {
+  # A tool already built (the tests' own) may be named instead of building it here.
+  if [ -n "${VEXA_PUBLISH:-}" ]; then
+    echo "$VEXA_PUBLISH"
+    return
+  fi
   cmake -S "$root/tools/publish" -B "$root/build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$root/build/host" --target vexa-publish >/dev/null
   echo "$root/build/host/vexa-publish"
@@ -101,7 +113,12 @@ if [ -n "$verify" ]; then
     found=$((found + 1))
     for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.cab; do
       if ! osslsigncode verify -CAfile "$ca" -in "$dir/$f" >"$scratch/verify.txt" 2>&1; then
-        bad "$arch/$f: the signature does not verify against $ca ($(grep -m1 -iE 'mismatch|no signature|unable|error|failed' "$scratch/verify.txt" || echo 'see osslsigncode verify'))"
+        # The most telling reason: a changed file, no signature, a chain to another authority.
+        reason=""
+        for pattern in mismatch 'no signature' 'certificate verify error|unable to get' 'error|failed'; do
+          reason=$(grep -m1 -iE "$pattern" "$scratch/verify.txt") && break
+        done
+        bad "$arch/$f: the signature does not verify against $ca (${reason:-see osslsigncode verify})"
       fi
     done
     listed=$(gcab -l "$dir/VexaUpdater.cab" 2>/dev/null | awk "{ print \$1 }" | sort | tr '\n' ' ')
@@ -198,8 +215,21 @@ out=${out%/}
 if [ -e "$out" ] && [ ! -f "$out/release.txt" ] && [ -n "$(ls -A "$out" 2>/dev/null)" ]; then
   die 2 "$out is neither empty nor a release: nothing written"
 fi
-"$root/tools/bootstrap.sh" >/dev/null
+# The tools, and the Debian packages that hold them; nothing is installed from here.
+needed=("osslsigncode:osslsigncode" "gcab:gcab" "openssl:openssl" "cmake:cmake" "c++:g++")
+[ -n "$prebuilt" ] || needed+=("ninja:ninja-build" "i686-w64-mingw32-g++:g++-mingw-w64-i686"
+                                "x86_64-w64-mingw32-g++:g++-mingw-w64-x86-64" "x86_64-w64-mingw32-widl:mingw-w64-tools")
+missing=()
+for tool in "${needed[@]}"; do
+  command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+done
+[ ${#missing[@]} -eq 0 ] || die 3 "missing tools; install the packages: ${missing[*]}"
 publish=$(publish_tool)
+# What --inspect says of a module built as asked (prebuilt ones are held to it).
+wanted_facts="version $version"
+IFS=';' read -ra site_list <<<"$sites"
+for site in "${site_list[@]}"; do [ -z "$site" ] || wanted_facts+=$'\n'"site $site"; done
+for k in "${key_paths[@]}"; do wanted_facts+=$'\n'"key $("$publish" --key-id "$k")"; done
 mkdir -p "$(dirname "$out")"
 staging=$(mktemp -d "$out.partial.XXXXXX")
 trap 'rm -rf "$staging"' EXIT
@@ -218,13 +248,23 @@ for arch in $arches; do
     x86_64) platform=file-win64-x64 ;;
     *) die 1 "unknown architecture $arch (i686, x86_64)" ;;
   esac
-  build="$build_dir/$arch"
-  echo "release: building $arch in $build"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF -DVEXA_WERROR=ON \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
-        -DVEXA_TRUSTED_SITES="$sites" -DVEXA_LIST_KEYS="$cmake_keys" -DVEXA_VERSION="$version" >/dev/null \
-    || die 3 "cannot configure the $arch build"
-  cmake --build "$build" --target VexaUpdater VexaEx >/dev/null || die 3 "the $arch build failed"
+  if [ -n "$prebuilt" ]; then
+    build="$prebuilt/$arch"
+    echo "release: taking the $arch modules of $build"
+    for f in VexaUpdater.ocx VexaEx.exe; do
+      [ -f "$build/$f" ] || die 3 "$build/$f: no such module"
+      facts=$("$publish" --inspect "$build/$f" 2>&1) || die 3 "$build/$f: $facts"
+      [ "$facts" = "$wanted_facts" ] || die 3 "$build/$f was built with other facts: $(tr '\n' ' ' <<<"$facts")"
+    done
+  else
+    build="$build_dir/$arch"
+    echo "release: building $arch in $build"
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF -DVEXA_WERROR=ON \
+          -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
+          -DVEXA_TRUSTED_SITES="$sites" -DVEXA_LIST_KEYS="$cmake_keys" -DVEXA_VERSION="$version" >/dev/null \
+      || die 3 "cannot configure the $arch build"
+    cmake --build "$build" --target VexaUpdater VexaEx >/dev/null || die 3 "the $arch build failed"
+  fi
   dir="$staging/$arch"
   mkdir -p "$dir"
   cp "$build/VexaUpdater.ocx" "$build/VexaEx.exe" "$dir/"

@@ -6,11 +6,16 @@ cd "$root"
 
 tools/bootstrap.sh
 
-for arch in i686 x86_64; do
+# The 64-bit tree first: it makes the test keys, and the 32-bit tree builds with the same
+# ones (the release test packs modules of both).
+for arch in x86_64 i686; do
   build=build/$arch
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEXA_WERROR=ON \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" >/dev/null
-  cmake --build "$build"
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
+        -DVEXA_KEYS_DIR="$root/build/x86_64/keys" >/dev/null
+done
+for arch in i686 x86_64; do
+  cmake --build "build/$arch"
 done
 
 # The publishing tool, a native build: the keyed control's tests use the lists it signs.

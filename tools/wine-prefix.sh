@@ -19,11 +19,26 @@ mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 
+# Prefixes of a build tree are copies of one prepared prefix, the tree's template (about a
+# second, where booting one takes ten or more); VEXA_PREFIX_TEMPLATE names another.
+template=${VEXA_PREFIX_TEMPLATE:-}
+if [ -z "$template" ] && [ -f "$(dirname "$prefix")/CMakeCache.txt" ]; then
+  template=$(dirname "$prefix")/wineprefix-template
+fi
+[ "$(realpath -m "$template")" != "$(realpath -m "$prefix")" ] || template=""
+
 if [ ! -f "$prefix/.vexa-ready" ]; then
   rm -rf "$prefix"
-  timeout -k 5 300 "$wine" wineboot -u >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
-  /usr/lib/wine/wineserver -w
-  touch "$prefix/.vexa-ready"
+  if [ -n "$template" ]; then
+    VEXA_PREFIX_TEMPLATE="$template" "$0" "$template" 9>&- || exit 1
+    # No server runs on the template once it is ready: its files are whole.
+    cp -a "$template" "$prefix" || { echo "wine-prefix: cannot copy $template" >&2; exit 1; }
+    rm -f "$prefix"/.vexa-version-*
+  else
+    timeout -k 5 300 "$wine" wineboot -u >/dev/null 2>&1 || { echo "wine-prefix: wineboot failed" >&2; exit 1; }
+    /usr/lib/wine/wineserver -w
+    touch "$prefix/.vexa-ready"
+  fi
 fi
 
 if [ "$(cat "$prefix/.vexa-settings" 2>/dev/null)" != "$settings_version" ]; then

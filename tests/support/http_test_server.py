@@ -217,6 +217,8 @@ class Handler(socketserver.BaseRequestHandler):
         connection = ",".join(v for n, v in headers if n.lower() == "connection").lower()
         keep_alive = ("close" not in connection) if version == "HTTP/1.1" else ("keep-alive" in connection)
         plan = self.plan(method, path, ",".join(v for n, v in headers if n.lower() == "user-agent"))
+        # A paced line stays paced for a range of the file too.
+        self.range_rate = plan[3] if plan[1] == "slow" else None
         if plan[1] in ("bare-probe", "probe-says", "slow"):
             agent = ",".join(v for n, v in headers if n.lower() == "user-agent")
             if agent == "Updater":
@@ -413,7 +415,7 @@ class Handler(socketserver.BaseRequestHandler):
             if method != "HEAD":
                 with open(full, "rb") as f:
                     f.seek(argument)
-                    self.send(f.read())
+                    self.send_span(f, size - argument, self.range_rate)
             return keep_alive
         if mode == "retry-after":
             body = b"try again\n"
