@@ -272,14 +272,16 @@ int main()
                 return 2;
             }
             cut = std::min(cut, Seconds() - start);
-            // What the server sent: each fetch from its range's start, at most 8 MiB.
+            // What the server sent: each fetch from its range's start when it answered 206,
+            // from the file's start when it answered 200 (a restart), at most 8 MiB.
             const std::vector<RecordedRequest> all = server.Requests();
             unsigned long long bytes = 0;
             for (size_t i = before; i < all.size(); ++i) {
                 if (all[i].HeaderValue("User-Agent") == "Updater")
                     continue;
                 const std::string range = all[i].HeaderValue("Range");
-                const unsigned long long first = range.empty() ? 0 : std::strtoull(range.c_str() + 6, nullptr, 10);
+                const bool ranged = all[i].status == 206 && range.size() > 6;
+                const unsigned long long first = ranged ? std::strtoull(range.c_str() + 6, nullptr, 10) : 0;
                 bytes += std::min(cutEvery, cutSize - first);
             }
             sent = bytes;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/bench_support.h"
-#include "engine/list_signature.h"
+#include "trust/list_signature.h"
 #include "framework/rsa_key.h"
 #include "framework/sha256_hash.h"
 #include "tests/support/test_server.h"

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "control/guids.h"
+#include "trust/module_ids.h"
 #include "control/registration.h"
 #include "control/vexa_updater_ctrl.h"
 #include "control/vexa_updater_proppage.h"

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "control/guids.h"
+#include "trust/module_ids.h"
 #include "framework/module.h"
 
 namespace {

@@ -4,11 +4,14 @@
 
 #include <new>
 
-#include "control/control_text.h"
-#include "control/guids.h"
-#include "control/site_lock.h"
-#include "control/trusted_sites.h"
+#include "engine/codes.h"
+#include "engine/data_url.h"
+#include "engine/module_build.h"
 #include "framework/handles.h"
+#include "trust/base64.h"
+#include "trust/module_ids.h"
+#include "trust/site_lock.h"
+#include "trust/trusted_sites.h"
 #include "res/resource.h"
 
 const char* const kDefaultTitle = "Tarnix 전자결제";
@@ -140,16 +143,16 @@ short CVexaUpdaterCtrl::DoUpdate()
 {
     // A page timer firing inside the modal loop: the running job is left alone.
     if (m_running)
-        return 2;
+        return kDoUpdateNotStarted;
     if (m_listFileUrl.IsEmpty() || m_dataFileUrl.IsEmpty())
-        return -1;
+        return kDoUpdateRefused;
     // A locked control runs only for its own sites: the list, the files and a known page.
     const std::vector<std::string>& sites = TrustedSites();
     if (!sites.empty()) {
         const std::string page = PageUrl();
         if (!SiteIsTrusted(m_listFileUrl.Str(), sites) || !SiteIsTrusted(m_dataFileUrl.Str(), sites) ||
             (!page.empty() && !SiteIsTrusted(page, sites)))
-            return -1;
+            return kDoUpdateRefused;
     }
     // The texts of this run; setters called while it runs are kept for the next one.
     const CString list = m_listFileUrl, data = m_dataFileUrl, title = m_title;
@@ -166,8 +169,8 @@ short CVexaUpdaterCtrl::DoUpdate()
     if (end == IDOK && m_progressDialog.m_handedOver)
         LaunchHelper(list, data, title);
     if (end == IDOK)
-        return 0;
-    return end == IDCANCEL ? 1 : 2;
+        return kDoUpdateDone;
+    return end == IDCANCEL ? kDoUpdateCancelled : kDoUpdateNotStarted;
 }
 
 void CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, const CString& title)

@@ -21,12 +21,6 @@ constexpr UINT kChunkSize = 512 * 1024;
 // The longest folder path that the shell's path functions take.
 constexpr size_t kMaxFolderPath = MAX_PATH - 1;
 
-const char* const kDownloadException = "파일을 다운받는중에 예외가 발생했습니다.";
-// A file whose bytes are not those the list's digest names (error 47).
-const char* const kDigestFailed = "다운받은 파일이 손상되었거나 변조되었습니다.";
-// The system cannot compute the digest: the file is not trusted, and the text says why.
-const char* const kDigestUnavailable = "파일의 무결성을 확인할 수 없습니다.";
-
 // Ends a transfer that is not an internet failure; the code recorded before it stays.
 struct DownloadAbort {};
 
@@ -109,8 +103,7 @@ BOOL UpdateProgressDialog::CreateStagingFolder()
     ClearLastError();
     if (MakeDirectoryPath(m_stagingFolder))
         return TRUE;
-    m_lastErrorCode = 53;
-    m_lastErrorText = "파일을 저장할 폴더를 생성할수 없습니다.";
+    RecordError(RunError::StagingFolder);
     return FALSE;
 }
 
@@ -166,16 +159,14 @@ BOOL UpdateProgressDialog::DownloadFile(CString url, CString localPath, const CS
     // digest is computed over the bytes as they arrive; the provider is checked before any
     // request, so that nothing is fetched or staged that cannot be verified.
     if (sha256.IsEmpty() ? !m_listKeys.empty() : !Sha256Hash().IsOpen()) {
-        m_lastErrorCode = 47;
-        m_lastErrorText = kDigestUnavailable;
+        RecordError(RunError::DigestUnavailable);
         return FALSE;
     }
     // A URL that cannot be read (or, locked, is not trusted) is refused before any request,
     // with its error, rather than failing silently at the probe.
     HttpTarget target;
     if (!ReadHttpTarget(url, m_trustedSites, &target)) {
-        m_lastErrorCode = 43;
-        m_lastErrorText = kBadUrlText;
+        RecordError(RunError::BadUrl);
         return FALSE;
     }
     m_resumeBytes = 0;
@@ -195,22 +186,21 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     CInternetSession session;
     if (!session.IsOpen()) {
         // Without a session nothing can be fetched; this file fails, the run goes on.
-        RecordInternetError(45, session.GetOpenError());
+        RecordInternetError(RunError::Download, session.GetOpenError());
         return FALSE;
     }
     std::unique_ptr<Sha256Hash> hash;
     if (!sha256.IsEmpty()) {
         hash = std::make_unique<Sha256Hash>();
         if (!hash->IsOpen()) {
-            m_lastErrorCode = 47;
-            m_lastErrorText = kDigestUnavailable;
+            RecordError(RunError::DigestUnavailable);
             return FALSE;
         }
     }
     // A resumed try is a fetch only: the length is the one the first try's probe measured.
     const DWORD expected = m_resumeBytes > 0 ? m_resumeExpected : ProbeContentLength(url);
     if (expected == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
-        RecordInternetError(45, ERROR_INTERNET_TIMEOUT);
+        RecordInternetError(RunError::Download, ERROR_INTERNET_TIMEOUT);
     }
     if (expected == 0) {
         m_transientFailure = IsTransientError(m_probeError);
@@ -245,26 +235,22 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         FormRequest request =
             SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs, extra);
         if (request.badUrl) {
-            m_lastErrorCode = 43;
-            m_lastErrorText = kBadUrlText;
+            RecordError(RunError::BadUrl);
             throw DownloadAbort();
         }
         if (request.refused) {
-            m_lastErrorCode = 45;
-            m_lastErrorText = kRedirectRefusedText;
+            RecordError(RunError::DownloadRedirectRefused);
             throw DownloadAbort();
         }
         CHttpFile* file = request.file.get();
         const DWORD status = request.status;
         NoteTransientStatus(*file, status);
         if (status == HTTP_STATUS_SERVER_ERROR) {
-            m_lastErrorCode = 41;
-            m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
+            RecordError(RunError::ServerError);
             throw DownloadAbort();
         }
         if (status == HTTP_STATUS_NOT_FOUND) {
-            m_lastErrorCode = 11;
-            m_lastErrorText = "서버에 다운로드할 파일이 존재하지 않습니다.";
+            RecordError(RunError::NotOnServer);
             throw DownloadAbort();
         }
         // 206 continues the staged bytes only when it is exactly their rest; a 200 (a server
@@ -286,8 +272,8 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         FileHandle local(CreateFileA(localPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      resumed ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!local) {
-            m_lastErrorCode = 10;
-            m_lastErrorText = FileErrorText(localPath, GetLastError());
+            const CString text = FileErrorText(localPath, GetLastError());
+            RecordError(RunError::LocalFile, text.GetString());
             throw DownloadAbort();
         }
         if (resumed) {
@@ -313,8 +299,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             if (!WriteFile(local.Get(), chunk, read, &written, nullptr) || written != read)
                 throw DownloadAbort();
             if (hash && !hash->Add(chunk, read)) {
-                m_lastErrorCode = 47;
-                m_lastErrorText = kDigestUnavailable;
+                RecordError(RunError::DigestUnavailable);
                 throw DownloadAbort();
             }
             total += read;
@@ -336,7 +321,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
         file->Close();
         request.connection->Close();
     } catch (const CInternetException& failure) {
-        RecordInternetError(45, failure.m_dwError);
+        RecordInternetError(RunError::Download, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
         if (m_transientFailure && total > 0 && total < expected)
             keepForResume(failure.m_dwError == ERROR_INTERNET_TIMEOUT);
@@ -344,8 +329,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     } catch (...) {
         // Also the aborts above: a code recorded for this or an earlier file stays.
         if (m_lastErrorCode == 0) {
-            m_lastErrorCode = 45;
-            m_lastErrorText = kDownloadException;
+            RecordError(RunError::DownloadException);
         }
         return FALSE;
     }
@@ -364,8 +348,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     if (!sha256.IsEmpty() && digest != sha256.Str()) {
         // Never installed: the staged copy goes, the installed file stays as it was.
         DeleteFileA(localPath);
-        m_lastErrorCode = 47;
-        m_lastErrorText = digest.empty() ? kDigestUnavailable : kDigestFailed;
+        RecordError(digest.empty() ? RunError::DigestUnavailable : RunError::DigestFailed);
         return FALSE;
     }
     return TRUE;

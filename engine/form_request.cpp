@@ -1,10 +1,7 @@
 #include "engine/form_request.h"
 
-#include "control/site_lock.h"
+#include "trust/site_lock.h"
 #include "engine/retry_policy.h"
-
-const char* const kBadUrlText = "서버주소가 올바르지 않습니다.";
-const char* const kRedirectRefusedText = "허용되지 않은 주소로 옮겨 가라는 서버의 응답을 따르지 않았습니다.";
 
 namespace {
 

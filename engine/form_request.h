@@ -12,9 +12,6 @@
 
 // Reload from the server and keep nothing in the cache.
 constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-// The texts of a URL that cannot be used and of a redirect that is not followed.
-extern const char* const kBadUrlText;
-extern const char* const kRedirectRefusedText;
 
 // Redirects followed for one request; the next one ends it.
 constexpr int kMaxRedirects = 5;

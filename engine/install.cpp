@@ -193,8 +193,7 @@ BOOL UpdateProgressDialog::InstallFiles()
 BOOL UpdateProgressDialog::InstallFile(const UpdateItem& item)
 {
     if (!item.m_strTargetDir.IsEmpty() && !MakeDirectoryPath(item.m_strTargetDir)) {
-        m_lastErrorCode = 53;
-        m_lastErrorText = "파일을 저장할 폴더를 생성할수 없습니다.";
+        RecordError(RunError::StagingFolder);
         return FALSE;
     }
 
@@ -203,30 +202,29 @@ BOOL UpdateProgressDialog::InstallFile(const UpdateItem& item)
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         (attributes & FILE_ATTRIBUTE_READONLY)) {
         if (!AskAboutFile(m_hWnd, kReadOnlyQuestion, item.m_strTargetPath)) {
-            m_lastErrorCode = 36;
-            m_lastErrorText = "업데이트 취소";
+            RecordError(RunError::Declined);
             return FALSE;
         }
         if (!SetFileAttributesW(WidePath(target).c_str(), FILE_ATTRIBUTE_NORMAL)) {
-            m_lastErrorCode = 35;
-            m_lastErrorText = "읽기전용파일의 속성을 변경하지 못했습니다.";
+            RecordError(RunError::ReadOnlyAttribute);
             return FALSE;
         }
     }
 
     if (const DWORD error = ReplaceWithCopy(item.m_strStagePath.Str(), target)) {
-        m_lastErrorCode = 32;
+        RunError failure = RunError::CopyFailed;
         if (error == ERROR_SHARING_VIOLATION) {
-            m_lastErrorCode = 37;
+            failure = RunError::InUse;
             CString notice;
             notice.Format(kInUseFormat, item.m_strStagePath.GetString());
             MessageBoxA(m_hWnd, notice, kNoticeCaption, MB_OK | MB_ICONINFORMATION);
         } else if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) {
             MessageBoxA(m_hWnd, kDiskFullNotice, kNoticeCaption, MB_OK | MB_ICONWARNING);
         }
-        m_lastErrorText = SystemMessageText(error);
-        if (m_lastErrorText.IsEmpty())
-            m_lastErrorText.Format("%s (%lu)", kCopyFailed, static_cast<unsigned long>(error));
+        CString text = SystemMessageText(error);
+        if (text.IsEmpty())
+            text.Format("%s (%lu)", kCopyFailed, static_cast<unsigned long>(error));
+        RecordError(failure, text.GetString());
         return FALSE;
     }
 

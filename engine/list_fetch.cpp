@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "engine/form_request.h"
-#include "engine/list_signature.h"
+#include "trust/list_signature.h"
 #include "framework/rsa_key.h"
 #include "framework/internet.h"
 #include "ui/progress_dialog.h"
@@ -12,12 +12,8 @@
 namespace {
 
 
-const char* const kNoListText = "서버에 업데이트 목록 파일이 없거나 URL 주소가 틀렸습니다.";
 // The longest list taken: a 100,000-entry list is about 8 MB.
 constexpr DWORD kMaxListBytes = 32u * 1024 * 1024;
-const char* const kListTooLongText = "업데이트 목록이 허용된 크기(32MB)를 넘습니다.";
-const char* const kUnsignedListText = "업데이트 목록의 서명을 확인할 수 없습니다.";
-const char* const kExpiredListText = "업데이트 목록의 유효기간이 지났습니다.";
 
 // Now in UTC as 14 digits, the form the list's expiry is compared in.
 std::string UtcNowDigits()
@@ -67,24 +63,22 @@ BOOL UpdateProgressDialog::FetchListOnce()
     CInternetSession session;
     m_listText.Empty();
     if (!session.IsOpen()) {
-        RecordInternetError(42, session.GetOpenError());
+        RecordInternetError(RunError::ListFetch, session.GetOpenError());
         return FALSE;
     }
 
     const DWORD announced = ProbeContentLength(m_listUrl);
     if (announced == 0 && m_probeError == ERROR_INTERNET_TIMEOUT) {
-        RecordInternetError(42, ERROR_INTERNET_TIMEOUT);
+        RecordInternetError(RunError::ListFetch, ERROR_INTERNET_TIMEOUT);
         m_transientFailure = TRUE;
         return FALSE;
     }
     if (announced > kMaxListBytes) {
-        m_lastErrorCode = 42;
-        m_lastErrorText = kListTooLongText;
+        RecordError(RunError::ListTooLong);
         return FALSE;
     }
     if (announced == 0) {
-        m_lastErrorCode = 51;
-        m_lastErrorText = kNoListText;
+        RecordError(RunError::NoList);
         m_transientFailure = IsTransientError(m_probeError);
         return FALSE;
     }
@@ -92,24 +86,20 @@ BOOL UpdateProgressDialog::FetchListOnce()
     try {
         FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form, m_networkTimeoutMs);
         if (request.badUrl) {
-            m_lastErrorCode = 43;
-            m_lastErrorText = kBadUrlText;
+            RecordError(RunError::BadUrl);
             return FALSE;
         }
         if (request.refused) {
-            m_lastErrorCode = 42;
-            m_lastErrorText = kRedirectRefusedText;
+            RecordError(RunError::ListRedirectRefused);
             return FALSE;
         }
         CHttpFile* file = request.file.get();
         const DWORD status = request.status;
         if (status != HTTP_STATUS_OK) {
             if (status == HTTP_STATUS_SERVER_ERROR) {
-                m_lastErrorCode = 41;
-                m_lastErrorText = "업데이트 서버에서 오류가 발생했습니다.";
+                RecordError(RunError::ServerError);
             } else if (status == HTTP_STATUS_NOT_FOUND) {
-                m_lastErrorCode = 51;
-                m_lastErrorText = kNoListText;
+                RecordError(RunError::NoList);
             }
             NoteTransientStatus(*file, status);
             return FALSE;
@@ -123,8 +113,7 @@ BOOL UpdateProgressDialog::FetchListOnce()
             // The probe may have told less than the server now sends.
             if (m_listText.GetLength() > static_cast<int>(kMaxListBytes)) {
                 m_listText.Empty();
-                m_lastErrorCode = 42;
-                m_lastErrorText = kListTooLongText;
+                RecordError(RunError::ListTooLong);
                 return FALSE;
             }
         }
@@ -133,7 +122,7 @@ BOOL UpdateProgressDialog::FetchListOnce()
         return TRUE;
     } catch (const CInternetException& failure) {
         m_listText.Empty();  // a list cut off is no list
-        RecordInternetError(42, failure.m_dwError);
+        RecordInternetError(RunError::ListFetch, failure.m_dwError);
         m_transientFailure = IsTransientError(failure.m_dwError);
         return FALSE;
     } catch (...) {
@@ -163,14 +152,12 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     std::string expires;
     if (!verified || !ReadListExpiry(signedText, &expires)) {
         m_listText.Empty();  // nothing of an unverified list is used
-        m_lastErrorCode = 48;
-        m_lastErrorText = kUnsignedListText;
+        RecordError(RunError::ListUnsigned);
         return FALSE;
     }
     if (expires <= UtcNowDigits()) {
         m_listText.Empty();
-        m_lastErrorCode = 48;
-        m_lastErrorText = kExpiredListText;
+        RecordError(RunError::ListExpired);
         return FALSE;
     }
     return TRUE;

@@ -25,8 +25,7 @@ BOOL UpdateProgressDialog::ParseUpdateList()
     ClearLastError();
     Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, m_progress);
     if (m_listText.IsEmpty()) {
-        m_lastErrorCode = 46;
-        m_lastErrorText = "업데이트 서버로부터 자료가 비어있습니다.";
+        RecordError(RunError::EmptyList);
         return FALSE;
     }
     // The machine's folders do not change during a run: ask once.
@@ -53,8 +52,7 @@ BOOL UpdateProgressDialog::ParseUpdateList()
 BOOL UpdateProgressDialog::ParseUpdateEntry(CString line)
 {
     if (line.IsEmpty()) {
-        m_lastErrorCode = 21;
-        m_lastErrorText = "업데이트 목록정보가 없습니다.";
+        RecordError(RunError::NoUpdateSection);
         return FALSE;
     }
     const CString text = ExpandPathMacros(std::move(line));

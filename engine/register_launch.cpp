@@ -15,26 +15,22 @@ BOOL UpdateProgressDialog::RegisterComponent(const CString& path, BOOL doRegiste
     // The libraries it depends on are looked for in its own folder first.
     LibraryHandle library(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) {
-        m_lastErrorCode = 60;
-        m_lastErrorText = "라이브러리파일을 로드하지 못했습니다.";
+        RecordError(RunError::LoadFailed);
         return FALSE;
     }
     using EntryPoint = HRESULT(STDAPICALLTYPE*)();
     const FARPROC address = GetProcAddress(library.Get(), doRegister ? "DllRegisterServer" : "DllUnregisterServer");
     if (!address) {
         if (NamesModuleFile(path.View())) {
-            m_lastErrorCode = 62;
-            m_lastErrorText = "엔트리포인트를 찾을수 없습니다.";
+            RecordError(RunError::NoEntryPoint);
         } else {
-            m_lastErrorCode = 61;
-            m_lastErrorText = "레지스트리에 등록가능한 파일이 아닙니다.";
+            RecordError(RunError::NotRegistrable);
         }
         return FALSE;
     }
     const auto entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(address));
     if (FAILED(entry())) {
-        m_lastErrorCode = 63;
-        m_lastErrorText = "레지스트리 등록/해제를 하지못했습니다.";
+        RecordError(RunError::RegistrationFailed);
         return FALSE;
     }
     library.Close();

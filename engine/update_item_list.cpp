@@ -28,8 +28,7 @@ void UpdateProgressDialog::ReleaseItems()
         delete item;
     }
     if (emptySlot) {
-        m_lastErrorCode = 20;
-        m_lastErrorText = "리스트에서 데이타를 가져올수 없습니다.";
+        RecordError(RunError::ListUnreadable);
     }
     m_items.SetSize(0, -1);
 }

@@ -9,12 +9,18 @@ void UpdateProgressDialog::ClearLastError()
     m_lastErrorText.Empty();
 }
 
-void UpdateProgressDialog::RecordInternetError(int code, DWORD error)
+void UpdateProgressDialog::RecordError(RunError error, const char* text)
+{
+    const CodeRow& row = ErrorRow(error);
+    m_lastErrorCode = row.code;
+    m_lastErrorText = text ? text : row.text;
+}
+
+void UpdateProgressDialog::RecordInternetError(RunError step, DWORD error)
 {
     char message[1024] = {};
     CInternetException(error).GetErrorMessage(message, sizeof(message));
-    m_lastErrorCode = code;
-    m_lastErrorText = message;
+    RecordError(step, message);
 }
 
 void UpdateProgressDialog::Notify(UINT message, WPARAM wParam, LPARAM lParam) const

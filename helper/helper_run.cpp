@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "control/control_text.h"
-#include "control/guids.h"
+#include "engine/data_url.h"
+#include "engine/module_build.h"
 #include "helper/machine_registration.h"
-#include "control/site_lock.h"
-#include "control/trusted_sites.h"
+#include "trust/base64.h"
+#include "trust/module_ids.h"
+#include "trust/site_lock.h"
+#include "trust/trusted_sites.h"
 #include "ui/progress_dialog.h"
 
 int RunHelper(int argc, char** argv)

@@ -1,6 +1,6 @@
 #include "helper/machine_registration.h"
 
-#include "control/guids.h"
+#include "trust/module_ids.h"
 
 std::string MachineRegisteredServer(const GUID& clsid)
 {

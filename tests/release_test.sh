@@ -76,6 +76,12 @@ for arch in i686 x86_64; do
 done
 check "the page's codebase names that version" grep -q 'codebase="i686/VexaUpdater.cab#version=2,3,4,5"' "$rel/pay.html"
 check "the keys are shipped" cmp -s "$rel/keys/test-a.pem" "$build/keys/test-a.pem"
+# The server configuration the release writes is one nginx takes inside a server block (the
+# demo serves with it).
+mkdir -p "$work/nginx"
+printf 'pid %s/nginx.pid;\nerror_log %s/error.log;\nevents {}\nhttp { server { listen 127.0.0.1:1; root %s; include %s; } }\n' \
+  "$work/nginx" "$work/nginx" "$work/nginx" "$rel/nginx-vexa.conf" >"$work/nginx/nginx.conf"
+check "nginx takes the release's server configuration" nginx -t -q -c "$work/nginx/nginx.conf" -p "$work/nginx" -e "$work/nginx/error.log"
 
 # A PKCS#12 signer (same build, one architecture), and an unlocked release: built only when
 # asked for, with its warnings, and never passed by the release check.

@@ -129,10 +129,10 @@ http {
         ssl_certificate $demo/ca/server.crt;
         ssl_certificate_key $demo/ca/server.key;
         root $demo/www;
-        # The control fetches the list over HTTPS with a POST: answer it as a GET.
-        error_page 405 =200 \$uri;
         # Slow enough that the progress window can be seen.
-        location /update/files/ { limit_rate 600k; }
+        limit_rate 600k;
+        # /update/ exactly as the release says an operator's server serves it.
+        include $demo/shipped/nginx-vexa.conf;
     }
 }
 EOF

@@ -24,7 +24,8 @@ certificate expires).
 
 The output folder holds, per architecture, ARCH/VexaUpdater.ocx, ARCH/VexaEx.exe,
 ARCH/VexaUpdater.inf and ARCH/VexaUpdater.cab (the two modules and the INF: [Add.Code] for a
-browser's code download, DefaultInstall for advpack); keys/ with the list keys; pay.html, a
+browser's code download, DefaultInstall for advpack); keys/ with the list keys;
+nginx-vexa.conf, how nginx serves /update/ (include it in the site's server block); pay.html, a
 sample payment page whose OBJECT tag names ARCH/VexaUpdater.cab#version=A,B,C,D of the first
 architecture built; and release.txt with the version, the sites and the key identifiers.
 The release is made beside it and replaces a previous release there only when whole; a
@@ -35,8 +36,9 @@ A release without sites or without keys is refused unless --unlocked is given.
 --prebuilt DIR packs DIR/ARCH/VexaUpdater.ocx and DIR/ARCH/VexaEx.exe instead of building
 them; they must carry exactly the version, the sites and the keys asked for.
 
-The tools it needs (cmake, ninja and the mingw-w64 compilers to build; osslsigncode, gcab and
-openssl always) are checked first; it installs nothing.
+The tools it needs (osslsigncode, gcab, openssl, cmake, ninja, g++ and libssl-dev for the
+publishing tool, and the mingw-w64 compilers to build) are checked first, and the missing
+Debian packages named; it installs nothing.
 
 --verify DIR checks a release: every signature valid against CA.pem, the CAB holding exactly
 the two modules and the INF as they are in DIR, the INF's versions and the page's codebase
@@ -87,9 +89,11 @@ publish_tool() {
     echo "$VEXA_PUBLISH"
     return
   fi
-  cmake -S "$root/tools/publish" -B "$root/build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$root/build/host" --target vexa-publish >/dev/null
-  echo "$root/build/host/vexa-publish"
+  # The tool alone, without the test framework a signing machine need not have.
+  cmake -S "$root/tools/publish" -B "$root/build/publish" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DVEXA_PUBLISH_TESTS=OFF >/dev/null
+  cmake --build "$root/build/publish" --target vexa-publish >/dev/null
+  echo "$root/build/publish/vexa-publish"
 }
 
 # --- checking a release ---------------------------------------------------------------------
@@ -216,13 +220,14 @@ if [ -e "$out" ] && [ ! -f "$out/release.txt" ] && [ -n "$(ls -A "$out" 2>/dev/n
   die 2 "$out is neither empty nor a release: nothing written"
 fi
 # The tools, and the Debian packages that hold them; nothing is installed from here.
-needed=("osslsigncode:osslsigncode" "gcab:gcab" "openssl:openssl" "cmake:cmake" "c++:g++")
-[ -n "$prebuilt" ] || needed+=("ninja:ninja-build" "i686-w64-mingw32-g++:g++-mingw-w64-i686"
+needed=("osslsigncode:osslsigncode" "gcab:gcab" "openssl:openssl" "cmake:cmake" "ninja:ninja-build" "c++:g++")
+[ -n "$prebuilt" ] || needed+=("i686-w64-mingw32-g++:g++-mingw-w64-i686"
                                 "x86_64-w64-mingw32-g++:g++-mingw-w64-x86-64" "x86_64-w64-mingw32-widl:mingw-w64-tools")
 missing=()
 for tool in "${needed[@]}"; do
   command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
+[ -n "${VEXA_PUBLISH:-}" ] || [ -f /usr/include/openssl/evp.h ] || missing+=(libssl-dev)
 [ ${#missing[@]} -eq 0 ] || die 3 "missing tools; install the packages: ${missing[*]}"
 publish=$(publish_tool)
 # What --inspect says of a module built as asked (prebuilt ones are held to it).
@@ -356,6 +361,25 @@ cat >"$staging/pay.html" <<EOF
 </script>
 </body>
 </html>
+EOF
+# How nginx serves the list and the files the page names: include it in the site's server
+# block (the demo serves with this very file).
+cat >"$staging/nginx-vexa.conf" <<'EOF'
+# VexaUpdater: the update list and files under /update/ (the page's URLs). Include this file
+# inside the server block of the site the control is locked to.
+location /update/ {
+    # The control fetches over https with a POST: answer it with the static file.
+    error_page 405 =200 $uri;
+    # The list must carry a Content-Length: never compressed, never chunked.
+    gzip off;
+    chunked_transfer_encoding off;
+    # A cut download resumes with one range of the file.
+    max_ranges 1;
+    # Each publication replaces the list; caches ask again before reusing anything.
+    add_header Cache-Control "no-cache" always;
+    types { text/plain txt; }
+    default_type application/octet-stream;
+}
 EOF
 {
   echo "version $version"

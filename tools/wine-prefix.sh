@@ -25,7 +25,7 @@ template=${VEXA_PREFIX_TEMPLATE:-}
 if [ -z "$template" ] && [ -f "$(dirname "$prefix")/CMakeCache.txt" ]; then
   template=$(dirname "$prefix")/wineprefix-template
 fi
-[ "$(realpath -m "$template")" != "$(realpath -m "$prefix")" ] || template=""
+[ -z "$template" ] || [ "$(realpath -m "$template")" != "$(realpath -m "$prefix")" ] || template=""
 
 if [ ! -f "$prefix/.vexa-ready" ]; then
   rm -rf "$prefix"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/codes.h"
 #include "engine/path_macro_text.h"
 #include "engine/retry_policy.h"
 #include "engine/update_item.h"
@@ -112,7 +113,11 @@ public:
     BOOL StartWorker();
     void ClearLastError();
     // Records code with the system's text for a WinINet error.
-    void RecordInternetError(int code, DWORD error);
+    // Records an error of the code table: its code and text, or the given text where the
+    // row's is the system's own.
+    void RecordError(RunError error, const char* text = nullptr);
+    // The same with WinINet's text for error.
+    void RecordInternetError(RunError step, DWORD error);
 
     // --- the item list (engine/update_item_list.cpp)
     void AddUpdateItem(const UpdateItem& item);

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "control/control_text.h"
+#include "engine/data_url.h"
+#include "trust/base64.h"
 #include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

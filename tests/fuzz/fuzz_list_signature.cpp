@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/list_format.h"
-#include "engine/list_signature.h"
+#include "trust/list_signature.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

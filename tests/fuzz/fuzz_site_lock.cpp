@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "control/site_lock.h"
+#include "trust/site_lock.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

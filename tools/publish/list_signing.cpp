@@ -6,7 +6,7 @@
 #include <ctime>
 #include <memory>
 
-#include "engine/list_signature.h"
+#include "trust/list_signature.h"
 #include "tools/publish/sha256.h"
 
 namespace {

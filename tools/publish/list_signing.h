@@ -1,6 +1,6 @@
 // Signing an update list with the publisher's private keys, and checking one the way the
 // control does, through OpenSSL's libcrypto. The line rules are the control's own
-// (engine/list_signature.h).
+// (trust/list_signature.h).
 #pragma once
 
 #include <string>

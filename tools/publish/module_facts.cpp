@@ -1,6 +1,6 @@
 #include "tools/publish/module_facts.h"
 
-#include "control/trusted_sites.h"
+#include "trust/trusted_sites.h"
 #include "tools/publish/list_signing.h"
 #include "tools/publish/pe_version.h"
 

@@ -1,9 +1,9 @@
-#include "engine/list_signature.h"
+#include "trust/list_signature.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "control/control_text.h"
+#include "trust/base64.h"
 
 namespace {
 

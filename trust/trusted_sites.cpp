@@ -1,8 +1,4 @@
-#include "control/trusted_sites.h"
-
-#include "control/list_keys.h"
-#include "engine/retry_policy.h"
-#include "ui/progress_dialog.h"
+#include "trust/trusted_sites.h"
 
 // The build gives the list with "," between the entries.
 
@@ -22,20 +18,4 @@ const std::vector<std::string>& TrustedSites()
         return SplitSiteRecord(record + sizeof(VEXA_SITE_RECORD_TAG) - 1);
     }();
     return sites;
-}
-
-// A test build may shorten the bounds; the shipped modules keep the documented ones.
-#ifndef VEXA_NETWORK_TIMEOUT_MS
-#define VEXA_NETWORK_TIMEOUT_MS kNetworkTimeoutMs
-#endif
-#ifndef VEXA_RETRY_BASE_MS
-#define VEXA_RETRY_BASE_MS kRetryBaseMs
-#endif
-
-void ApplyModuleBuild(UpdateProgressDialog& dialog)
-{
-    dialog.m_trustedSites = TrustedSites();
-    dialog.m_listKeys = ListKeys();
-    dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
-    dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
 }

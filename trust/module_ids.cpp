@@ -1,4 +1,4 @@
-#include "control/guids.h"
+#include "trust/module_ids.h"
 
 #include <ole2.h>
 

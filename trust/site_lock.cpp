@@ -1,4 +1,4 @@
-#include "control/site_lock.h"
+#include "trust/site_lock.h"
 
 namespace {
 

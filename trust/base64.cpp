@@ -1,4 +1,4 @@
-#include "control/control_text.h"
+#include "trust/base64.h"
 
 namespace {
 
@@ -82,11 +82,3 @@ bool Base64Decode(const std::string& text, std::string* bytes)
     }
     return true;
 }
-
-std::string DataUrlForDialog(const std::string& url)
-{
-    if (!url.empty() && url.back() == '/')
-        return url.substr(0, url.size() - 1);
-    return url;
-}
-

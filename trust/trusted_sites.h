@@ -25,10 +25,3 @@ inline std::vector<std::string> SplitSiteRecord(const std::string& all)
 }
 
 const std::vector<std::string>& TrustedSites();
-
-class UpdateProgressDialog;
-
-// Gives a run what this module's build fixes, the same in the control and the helper: its
-// sites, its list keys, and how long its requests may wait and how its retries back off
-// (the shipped modules use the documented 30 s and 1 s; test builds may shorten them).
-void ApplyModuleBuild(UpdateProgressDialog& dialog);
