@@ -6,6 +6,7 @@
 #include "engine/form_request.h"
 #include "trust/list_signature.h"
 #include "framework/rsa_key.h"
+#include "framework/sha256_hash.h"
 #include "framework/internet.h"
 #include "ui/progress_dialog.h"
 
@@ -141,13 +142,19 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     TakeOutSignatureLines(m_listText.Buffer(), &signatures, &malformed);
     const std::string& signedText = m_listText.Str();
     bool verified = false;
-    for (const std::string& pem : m_listKeys) {
-        const RsaPublicKey key(pem);
-        if (!key.IsOpen())
-            continue;
-        // Each check hashes the whole text: only signatures that name this key are tried.
-        for (const ListSignature& signature : signatures)
-            verified = verified || (signature.keyId == key.Id() && key.Verify(signedText, signature.signature));
+    // The text is hashed once, and only when the list has no more signature lines than a
+    // publisher writes; each candidate is then one check of its digest.
+    if (signatures.size() + static_cast<size_t>(malformed) <= kMaxSignatureLines) {
+        Sha256Hash hash;
+        const std::string digest =
+            hash.Add(signedText.data(), static_cast<DWORD>(signedText.size())) ? hash.Digest() : std::string();
+        for (const std::string& pem : m_listKeys) {
+            const RsaPublicKey key(pem);
+            if (!key.IsOpen() || digest.empty())
+                continue;
+            for (const ListSignature& signature : signatures)
+                verified = verified || (signature.keyId == key.Id() && key.VerifyDigest(digest, signature.signature));
+        }
     }
     std::string expires;
     if (!verified || !ReadListExpiry(signedText, &expires)) {

@@ -12,8 +12,19 @@ BOOL UpdateProgressDialog::RegisterComponent(const CString& path, BOOL doRegiste
     // No critical-error boxes while the file loads. The mode is the whole process's and
     // the earlier one is not put back.
     SetErrorMode(SEM_FAILCRITICALERRORS);
-    // The libraries it depends on are looked for in its own folder first.
-    LibraryHandle library(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    // The libraries it depends on come from its own folder and the system folder only: an
+    // elevated registration must not load a library planted in the current folder or on
+    // PATH. Systems without that search (XP, Vista, 7 without its update) refuse the flags;
+    // there the current folder at least is taken out of the search for this load.
+    constexpr DWORD kSearchDllLoadDir = 0x00000100, kSearchSystem32 = 0x00000800;
+    LibraryHandle library(LoadLibraryExA(path, nullptr, kSearchDllLoadDir | kSearchSystem32));
+    if (!library && GetLastError() == ERROR_INVALID_PARAMETER) {
+        char before[MAX_PATH] = {};
+        const DWORD had = GetDllDirectoryA(MAX_PATH, before);
+        SetDllDirectoryA("");
+        library.Reset(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        SetDllDirectoryA(had ? before : nullptr);
+    }
     if (!library) {
         RecordError(RunError::LoadFailed);
         return FALSE;

@@ -42,14 +42,21 @@ RsaPublicKey::RsaPublicKey(const std::string& pem)
     m_provider = std::move(provider);
     m_key = std::move(key);
     m_id = digest.substr(0, 16);
+    m_modulusBytes = bits / 8;
 }
 
 bool RsaPublicKey::Verify(std::string_view data, const std::string& signature) const
 {
-    if (!m_key || signature.empty())
+    Sha256Hash hash;
+    return hash.Add(data.data(), static_cast<DWORD>(data.size())) && VerifyDigest(hash.Digest(), signature);
+}
+
+bool RsaPublicKey::VerifyDigest(const std::string& digest, const std::string& signature) const
+{
+    if (!m_key || signature.size() != m_modulusBytes)
         return false;
     Sha256Hash hash(m_provider.Get());
-    if (!hash.Add(data.data(), static_cast<DWORD>(data.size())))
+    if (!hash.SetDigest(digest))
         return false;
     // CryptoAPI takes the signature little-endian.
     std::vector<BYTE> reversed(signature.rbegin(), signature.rend());

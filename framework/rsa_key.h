@@ -20,9 +20,14 @@ public:
     const std::string& Id() const { return m_id; }
     // signature: its bytes most significant first, as OpenSSL writes them.
     bool Verify(std::string_view data, const std::string& signature) const;
+    // The same over a SHA-256 digest computed once (Sha256Hash::Digest): one list, many
+    // candidate signatures, one hashing. A signature that is not as long as the key's
+    // modulus is refused without a check.
+    bool VerifyDigest(const std::string& digest, const std::string& signature) const;
 
 private:
     CryptProvider m_provider;  // declared first: the key goes before it
     CryptKey m_key;
     std::string m_id;
+    size_t m_modulusBytes = 0;
 };

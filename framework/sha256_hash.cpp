@@ -31,11 +31,23 @@ bool Sha256Hash::Add(const void* data, DWORD size)
     return m_hash && CryptHashData(m_hash.Get(), static_cast<const BYTE*>(data), size, 0);
 }
 
-std::string Sha256Hash::HexDigest()
+std::string Sha256Hash::Digest()
 {
     BYTE digest[32];
     DWORD size = sizeof(digest);
     if (!m_hash || !CryptGetHashParam(m_hash.Get(), HP_HASHVAL, digest, &size, 0) || size != sizeof(digest))
         return std::string();
-    return HexText(std::string_view(reinterpret_cast<const char*>(digest), sizeof(digest)));
+    return std::string(reinterpret_cast<const char*>(digest), sizeof(digest));
+}
+
+std::string Sha256Hash::HexDigest()
+{
+    const std::string digest = Digest();
+    return digest.empty() ? std::string() : HexText(digest);
+}
+
+bool Sha256Hash::SetDigest(const std::string& digest)
+{
+    return m_hash && digest.size() == 32 &&
+           CryptSetHashParam(m_hash.Get(), HP_HASHVAL, reinterpret_cast<const BYTE*>(digest.data()), 0);
 }

@@ -27,8 +27,12 @@ public:
     // False when the provider or the hash could not be had.
     bool IsOpen() const { return m_hash.IsValid(); }
     bool Add(const void* data, DWORD size);
+    // The digest's 32 bytes; empty on failure. Ends the hash.
+    std::string Digest();
     // The digest as 64 lower-case hex digits; empty on failure. Ends the hash.
     std::string HexDigest();
+    // Takes a digest computed before instead of data (to check a signature over it).
+    bool SetDigest(const std::string& digest);
     HCRYPTHASH Handle() const { return m_hash.Get(); }
 
 private:

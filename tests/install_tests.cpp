@@ -292,6 +292,46 @@ TEST_F(Installed, RegistrationCallsTheEntryPointAndNonNegativeResultsSucceed)
     }
 }
 
+// A component's dependency comes from the component's own folder or the system folder,
+// never from the current folder or PATH, where a standard user could plant one for an
+// elevated registration.
+TEST_F(Installed, RegistrationLoadsDependenciesOnlyBesideTheComponent)
+{
+    const std::string component = Copy("component_dep.dll", "component_dep.dll");
+    const std::string planted = folder + "\\planted";
+    ASSERT_TRUE(CreateDirectoryA(planted.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA(FixturePath("dependency.dll").c_str(), (planted + "\\dependency.dll").c_str(), FALSE));
+    char current[MAX_PATH] = {}, path[32767] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    const DWORD hadPath = GetEnvironmentVariableA("PATH", path, sizeof(path));
+    struct Case {
+        bool inCurrentFolder;
+        bool onPath;
+        bool beside;
+        bool registers;
+        const char* what;
+    };
+    const Case cases[] = {
+        {true, false, false, false, "planted in the current folder"},
+        {false, true, false, false, "planted in a folder on PATH"},
+        {true, true, true, true, "beside the component"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        job.ClearLastError();
+        SetCurrentDirectoryA(c.inCurrentFolder ? planted.c_str() : current);
+        SetEnvironmentVariableA("PATH", c.onPath ? (planted + ";" + path).c_str() : path);
+        if (c.beside)
+            CopyFileA(FixturePath("dependency.dll").c_str(), (folder + "\\dependency.dll").c_str(), FALSE);
+        EXPECT_EQ(job.RegisterComponent(component.c_str(), TRUE) != FALSE, c.registers) << "the registration";
+        EXPECT_EQ(job.m_lastErrorCode, c.registers ? 0 : 60) << "a component that cannot load is error 60";
+        EXPECT_EQ(GetModuleHandleA((planted + "\\dependency.dll").c_str()), nullptr) << "the planted copy never loaded";
+    }
+    SetCurrentDirectoryA(current);
+    SetEnvironmentVariableA("PATH", hadPath ? path : nullptr);
+    EXPECT_EQ(log->Lines(), std::vector<std::string>({"register component_dep.dll"})) << "registered once, from beside";
+}
+
 TEST_F(Installed, RegistrationErrors60To63)
 {
     struct Case {

@@ -22,6 +22,9 @@
 constexpr std::string_view kSignaturePrefix = "#@signature ";
 constexpr std::string_view kExpiresPrefix = "#@expires ";
 constexpr size_t kKeyIdLength = 16;
+// A list with more signature lines than this is refused unchecked: a publisher signs with
+// one key, two while rotating; a hostile list must not buy hours of checks.
+constexpr size_t kMaxSignatureLines = 8;
 
 struct ListSignature {
     std::string keyId;      // 16 lower-case hex digits
