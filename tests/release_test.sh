@@ -61,6 +61,7 @@ check "modules of another version: refused with 3" \
   [ "$(status_of release --sites 127.0.0.1 "${keys[@]}" --version 2.3.4.6 "${signer[@]}" "${made[@]}" --out "$work/refused")" = 3 ]
 check "a release is made" release --sites "127.0.0.1" "${keys[@]}" --version 2.3.4.5 "${signer[@]}" "${made[@]}" --out "$rel"
 check "it verifies" release --verify "$rel" --ca "$work/ours/ca.crt"
+check "also named by a relative path" bash -c 'cd "$1" && "$2/tools/release.sh" --verify rel --ca ours/ca.crt' _ "$work" "$root"
 for arch in i686 x86_64; do
   for f in VexaUpdater.ocx VexaEx.exe VexaUpdater.cab; do
     check "$arch/$f: osslsigncode verifies it against the authority" \

@@ -100,6 +100,8 @@ publish_tool() {
 if [ -n "$verify" ]; then
   [ -n "$ca" ] || die 1 "--verify needs --ca CA.pem"
   [ -d "$verify" ] || die 4 "$verify: no such folder"
+  # Absolute: the CABs are extracted from inside a scratch folder.
+  verify=$(realpath "$verify")
   publish=$(publish_tool)
   problems=0
   bad() { echo "release: $verify: $*" >&2; problems=$((problems + 1)); }
