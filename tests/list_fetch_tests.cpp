@@ -377,7 +377,8 @@ TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
          "a connection attempt never answered: given up at the deadline, four tries"},
         {"/probe-says/40000000/bounded/list.txt", tooLongText, 1, "announced past the cap: only the probe"},
     };
-    job.m_networkTimeoutMs = 1500;
+    const DWORD bound = 500;
+    job.m_networkTimeoutMs = bound;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         seen = server->Requests().size();
@@ -389,7 +390,9 @@ TEST_F(ListFetch, StallsAndOversizedListsEndTheStep)
         }
         const DWORD elapsed = GetTickCount() - start;
         ExpectFailure(42, c.text);
-        EXPECT_LT(elapsed, 15000u) << "bounded by the timeouts, not by the server's 20 s stall";
+        // Four tries, each given up at the bound and a half at the latest, and backoffs of
+        // milliseconds: far below the server's 20 s stall.
+        EXPECT_LT(elapsed, 4 * bound * 3 / 2 + 2000) << "bounded by the timeouts, not by the server's 20 s stall";
         EXPECT_EQ(NewRequests().size(), c.requests) << "requests made";
     }
     // The honest server, under the same short bound, still delivers the list.
