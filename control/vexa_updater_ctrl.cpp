@@ -26,6 +26,43 @@ namespace {
 
 CVexaUpdaterCtrl* Self(COleControl* control) { return static_cast<CVexaUpdaterCtrl*>(control); }
 
+// One run at a time on the machine: two controls on one page, or two pages, would stage into
+// the same folder and install each other's bytes. A named mutex holds the run across
+// processes and sessions (and goes with a process that dies); a mutex is the owning thread's
+// again, so a second control on the same page thread is caught by this process's flag.
+const char* const kRunMutexName = "Global\\VexaUpdater.Run";
+bool g_runInProcess = false;
+
+class MachineRun {
+public:
+    MachineRun()
+    {
+        if (g_runInProcess)
+            return;
+        m_mutex.Reset(CreateMutexA(nullptr, FALSE, kRunMutexName));
+        // Not even opened (another account's run holds it): a run is going on.
+        if (!m_mutex)
+            return;
+        const DWORD waited = WaitForSingleObject(m_mutex.Get(), 0);
+        m_owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        g_runInProcess = m_owned;
+    }
+    ~MachineRun()
+    {
+        if (!m_owned)
+            return;
+        ReleaseMutex(m_mutex.Get());
+        g_runInProcess = false;
+    }
+    MachineRun(const MachineRun&) = delete;
+    MachineRun& operator=(const MachineRun&) = delete;
+    bool Owned() const { return m_owned; }
+
+private:
+    KernelHandle m_mutex;
+    bool m_owned = false;
+};
+
 // The dispatch map: the positions are the dispatch ids, as the type library says.
 const DispatchEntry kMethods[] = {
     {1, L"SetTitle", L"szTitle", [](COleControl* c, const CString& a, VARIANT*) { Self(c)->SetTitle(a); }},
@@ -161,6 +198,9 @@ short CVexaUpdaterCtrl::DoUpdate()
     m_progressDialog.m_title = title;
     ApplyModuleBuild(m_progressDialog);
 
+    const MachineRun run;
+    if (!run.Owned())
+        return kDoUpdateNotStarted;
     m_running = true;
     const INT_PTR end = m_progressDialog.DoModal();
     m_running = false;

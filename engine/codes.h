@@ -43,7 +43,7 @@ enum DoUpdateResult {
     kDoUpdateDone = 0,        // the run ended (updated, nothing to do, failed) or was handed over
     kDoUpdateRefused = -1,    // a URL missing, malformed or not of a locked control's sites
     kDoUpdateCancelled = 1,   // the dialog was cancelled (the progress window never ends so)
-    kDoUpdateNotStarted = 2,  // no window, a run already going on, or the host quit during it
+    kDoUpdateNotStarted = 2,  // no window, a run going on on this machine, or the host quit during it
 };
 
 // The helper program's exit codes.

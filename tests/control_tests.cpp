@@ -1253,18 +1253,42 @@ TEST_F(Container, ACallDuringARunLeavesTheRunAlone)
     const std::string other = ServeList("busy-next", {{"next.dll", "the next run"}});
     SetText(L"SetListFileURL", Wide(server->HttpUrl("/busy/list.txt").c_str()).c_str());
     SetText(L"SetDataFileURL", Wide(server->HttpUrl("/slow/200000/busy").c_str()).c_str());
-    short nested = -999;
+    // A second control on the same page, with a list of its own.
+    IDispatch* second = nullptr;
+    CLSID clsid = GUID_NULL;
+    ASSERT_EQ(CLSIDFromProgID(kProgIdW, &clsid), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&second)), S_OK);
+    const std::string secondList = ServeList("busy-second", {{"second.dll", "the second control's file"}});
+    auto callSecond = [&](const wchar_t* name, const std::string& text) {
+        VARIANT argument = Text(Wide(text.c_str()).c_str()), result;
+        VariantInit(&result);
+        EXPECT_EQ(CallByName(second, name, text.empty() ? nullptr : &argument, &result), S_OK);
+        VariantClear(&argument);
+        const short value = result.vt == VT_I2 ? result.iVal : static_cast<short>(-999);
+        VariantClear(&result);
+        return value;
+    };
+    callSecond(L"SetListFileURL", secondList);
+    callSecond(L"SetDataFileURL", server->HttpUrl("/busy-second"));
+    short nested = -999, secondNested = -999;
     InLoop::After(500, [&] {
         nested = Call(L"DoUpdate");
+        secondNested = callSecond(L"DoUpdate", "");
         SetText(L"SetListFileURL", Wide(other.c_str()).c_str());
         SetText(L"SetDataFileURL", Wide(server->HttpUrl("/busy-next").c_str()).c_str());
     });
     EXPECT_EQ(Call(L"DoUpdate"), 0) << "the first run completes normally";
     EXPECT_EQ(nested, 2) << "DoUpdate during a run returns 2 at once";
+    EXPECT_EQ(secondNested, 2) << "so does another control's: one run at a time on the machine";
+    EXPECT_EQ(Installed("second.dll"), "<missing>") << "the second control ran nothing then";
+    EXPECT_EQ(callSecond(L"DoUpdate", ""), 0) << "after the first run, the second control runs";
+    EXPECT_EQ(Installed("second.dll"), "the second control's file") << "and installs its own file";
+    second->Release();
     EXPECT_TRUE(Installed("slow.dll") == slow) << "the running job installed its file";
     EXPECT_EQ(Installed("next.dll"), "<missing>") << "the setters changed nothing of the running job";
-    for (const RecordedRequest& r : NewRequests())
+    for (const RecordedRequest& r : NewRequests()) {
         EXPECT_EQ(r.target.find("/busy-next/"), std::string::npos) << "the running job asked only for its own list";
+    }
     EXPECT_EQ(Call(L"DoUpdate"), 0) << "the next run";
     EXPECT_EQ(Installed("next.dll"), "the next run") << "the setters' texts are the next run's";
 }
