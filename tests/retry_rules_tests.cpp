@@ -49,6 +49,9 @@ TEST(RetryRules, BackoffDoublesWithinAQuarterAndTheBudgetBoundsAllWaits)
     EXPECT_EQ(kRetryBaseMs, 1000u) << "the first wait the README gives";
     EXPECT_EQ(kRunRetryBudgetMs, 60000u) << "the run's budget the README gives";
     EXPECT_EQ(kMaxRetries, 3) << "three tries after the first";
+    EXPECT_EQ(kNetworkTimeoutMs, 30000u) << "the bound on every wait the README gives";
+    EXPECT_EQ(kLowSpeedBytes, 1024u) << "the least a span of the bound must bring";
+    EXPECT_EQ(kMaxReconnects, 64) << "reconnections after a cut, per request";
     struct Case {
         unsigned retryAfterMs;
         int attempt;
