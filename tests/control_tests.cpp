@@ -1816,150 +1816,102 @@ TEST_F(KeyedControl, InstallsOnlyWhatASignatureByABuiltInKeyVouchesFor)
     RemoveFolderTree("C:\\vexa-keyed");
 }
 
-// The helper keyed like the control: the same check, before anything else of the run.
-TEST_F(KeyedControl, TheKeyedHelperRefusesAChangedListAndInstallsASignedOne)
-{
-    const std::string list = SignedList("signed.txt");
-    struct Case {
-        std::string list;
-        DWORD expected;
-        const char* what;
-    };
-    const Case cases[] = {
-        {Replaced(list, "||16|", "||17|"), kHelperStopped, "a changed list"},
-        {SignedList("other.txt"), kHelperStopped, "signed by an unknown key"},
-        {list, kHelperInstalled, "signed"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        RemoveFolderTree("C:\\vexa-keyed");
-        ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
-        seen = server->Requests().size();
-        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\VexaExKeyed.exe\" " +
-                                             Base64Encode(server->HttpUrl("/keyed/list.txt")) + " " +
-                                             Base64Encode(server->HttpUrl("/keyed")));
-        ASSERT_TRUE(run.finished);
-        EXPECT_EQ(run.exitCode, c.expected) << "the exit code";
-        size_t fileRequests = 0;
-        for (const RecordedRequest& r : NewRequests())
-            fileRequests += r.target.find("/keyed/k") != std::string::npos;
-        EXPECT_EQ(fileRequests != 0, c.expected == kHelperInstalled) << "files requested only for the signed list";
-    }
-    std::string k1;
-    EXPECT_TRUE(ReadWholeFile("C:\\vexa-keyed\\app\\k1.dll", &k1) && k1 == "keyed module one") << "installed";
-    RemoveFolderTree("C:\\vexa-keyed");
-}
-
 // --- the helper program ----------------------------------------------------------------------
 
 class HelperProgram : public Container {};
 
-TEST_F(HelperProgram, ExitCodesSayHowTheRunEnded)
-{
-    const std::string good = ServeList("helper-good", {{"h.dll", "helper file"}});
-    // A list whose file the server does not have: the download fails.
-    std::string broken = "[FILE PATH]\r\nInstall=" + folder + "\r\n[UPDATE FILES]\r\n%App Path%\\gone.dll||4|2026-07-15 12:34:56\r\n";
-    ASSERT_TRUE(server->PutFile("helper-broken/list.txt", broken));
-    const std::string unreachable = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt";
-    auto b64 = [](const std::string& text) { return Base64Encode(text); };
-    const std::string data = b64(server->HttpUrl("/helper-good") + "/");
-    struct Case {
-        std::string arguments;
-        DWORD expected;
-        const char* what;
-    };
-    const Case cases[] = {
-        {"", kHelperUsage, "no arguments"},
-        {b64(good), kHelperUsage, "one argument"},
-        {b64(good) + " " + data + " " + b64("t") + " extra", kHelperUsage, "four arguments"},
-        {"not*base64 " + data, kHelperBadArgument, "a list URL that is not Base64"},
-        {b64(good) + " " + data + " YQ=", kHelperBadArgument, "a title cut short"},
-        {"\"\" " + data, kHelperBadArgument, "an empty list URL"},
-        {b64(unreachable) + " " + data, kHelperStopped, "an unreachable list"},
-        {b64(server->HttpUrl("/helper-broken/list.txt")) + " " + data, kHelperNotAllInstalled, "a file that fails"},
-        {b64(good) + " " + data + " " + b64("결제"), kHelperInstalled, "every file installed"},
-        {b64(good) + " " + data, kHelperInstalled, "nothing left to do, and no title"},
-    };
-    for (const Case& c : cases) {
-        // The helper with the quick bounds: the unreachable list's retries take milliseconds.
-        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\VexaExQuick.exe\" " + c.arguments, 60000);
-        ASSERT_TRUE(run.finished) << c.what;
-        EXPECT_EQ(run.exitCode, c.expected) << c.what;
-    }
-    EXPECT_EQ(Installed("h.dll"), "helper file") << "the helper installed the file";
-}
-
-TEST_F(HelperProgram, ALockedHelperRunsOnlyForItsSites)
+// Every way a helper run ends, one row per run of a helper build: the plain helper's exit
+// codes, the locked helper against a second server reached as localhost (which never gets a
+// request), and the keyed helper's list check before anything else of its run.
+TEST_F(HelperProgram, EachRunEndsWithItsExitCode)
 {
     TestServer attacker;
     ASSERT_TRUE(attacker.Start()) << attacker.Error();
-    const std::string good = ServeList("helper-locked", {{"k.dll", "locked helper"}});
     ASSERT_TRUE(attacker.PutFile("evil/k.dll", "attacker"));
     ASSERT_TRUE(attacker.PutFile("evil/list.txt", "[FILE PATH]\r\nInstall=" + folder +
                                                       "\r\n[UPDATE FILES]\r\n%App Path%\\k.dll||8|\r\n"));
     const std::string q = std::to_string(attacker.HttpPort());
-    const std::string data = server->HttpUrl("/helper-locked");
+    const std::string good = ServeList("helper-good", {{"h.dll", "helper file"}});
+    const std::string locked = ServeList("helper-locked", {{"k.dll", "locked helper"}});
+    // A list whose file the server does not have: the download fails.
+    ASSERT_TRUE(server->PutFile("helper-broken/list.txt", "[FILE PATH]\r\nInstall=" + folder +
+                                                             "\r\n[UPDATE FILES]\r\n%App Path%\\gone.dll||4|2026-07-15 12:34:56\r\n"));
+    for (const char* name : {"k1.dll", "k2.dat"}) {
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(BuildFolder() + "\\signed-lists\\files\\" + name, &bytes));
+        ASSERT_TRUE(server->PutFile(std::string("keyed/") + name, bytes));
+    }
+    const std::string signedList = SignedList("signed.txt");
+    const std::string unreachable = "http://127.0.0.1:" + std::to_string(UnusedLocalPort()) + "/list.txt";
+    auto b64 = [](const std::string& text) { return Base64Encode(text); };
+    const std::string data = b64(server->HttpUrl("/helper-good") + "/");
+    const std::string lockedData = b64(server->HttpUrl("/helper-locked"));
+    const std::string keyedUrls = b64(server->HttpUrl("/keyed/list.txt")) + " " + b64(server->HttpUrl("/keyed"));
     struct Case {
-        std::string list;
-        std::string data;
+        const char* helper;      // the helper build, beside the tests folder
+        std::string keyedList;   // served as keyed/list.txt first; empty: none
+        std::string arguments;
         DWORD expected;
+        bool filesRequested;     // any request for a listed file
         const char* what;
     };
+    // The quick helper: an unreachable list's retries take milliseconds.
+    const char* const plain = "VexaExQuick.exe";
     const Case cases[] = {
-        {"http://localhost:" + q + "/evil/list.txt", data, kHelperUntrusted, "an untrusted list"},
-        {"http://127.0.0.1:" + std::to_string(server->HttpPort()) + "#@localhost:" + q + "/evil/list.txt", data,
-         kHelperUntrusted, "a hidden host"},
-        {good, "http://localhost:" + q + "/evil", kHelperUntrusted, "an untrusted data URL"},
-        {server->HttpUrl(RedirectPath("302", "http://localhost:" + q + "/evil/list.txt")), data, kHelperStopped,
-         "a list redirected to another host"},
-        {good, data, kHelperInstalled, "its own site"},
+        {plain, "", "", kHelperUsage, false, "no arguments"},
+        {plain, "", b64(good), kHelperUsage, false, "one argument"},
+        {plain, "", b64(good) + " " + data + " " + b64("t") + " extra", kHelperUsage, false, "four arguments"},
+        {plain, "", "not*base64 " + data, kHelperBadArgument, false, "a list URL that is not Base64"},
+        {plain, "", b64(good) + " " + data + " YQ=", kHelperBadArgument, false, "a title cut short"},
+        {plain, "", "\"\" " + data, kHelperBadArgument, false, "an empty list URL"},
+        {plain, "", b64(unreachable) + " " + data, kHelperStopped, false, "an unreachable list"},
+        {plain, "", b64(server->HttpUrl("/helper-broken/list.txt")) + " " + data, kHelperNotAllInstalled, true,
+         "a file that fails"},
+        {plain, "", b64(good) + " " + data + " " + b64("결제"), kHelperInstalled, true, "every file installed"},
+        {plain, "", b64(good) + " " + data, kHelperInstalled, false, "nothing left to do, and no title"},
+        {"VexaExLocked.exe", "", b64("http://localhost:" + q + "/evil/list.txt") + " " + lockedData, kHelperUntrusted,
+         false, "locked: an untrusted list"},
+        {"VexaExLocked.exe", "",
+         b64("http://127.0.0.1:" + std::to_string(server->HttpPort()) + "#@localhost:" + q + "/evil/list.txt") + " " +
+             lockedData,
+         kHelperUntrusted, false, "locked: a hidden host"},
+        {"VexaExLocked.exe", "", b64(locked) + " " + b64("http://localhost:" + q + "/evil"), kHelperUntrusted, false,
+         "locked: an untrusted data URL"},
+        {"VexaExLocked.exe", "",
+         b64(server->HttpUrl(RedirectPath("302", "http://localhost:" + q + "/evil/list.txt"))) + " " + lockedData,
+         kHelperStopped, false, "locked: a list redirected to another host"},
+        {"VexaExLocked.exe", "", b64(locked) + " " + lockedData, kHelperInstalled, true, "locked: its own site"},
+        {"VexaExKeyed.exe", Replaced(signedList, "||16|", "||17|"), keyedUrls, kHelperStopped, false,
+         "keyed: a changed list"},
+        {"VexaExKeyed.exe", SignedList("other.txt"), keyedUrls, kHelperStopped, false, "keyed: signed by an unknown key"},
+        {"VexaExKeyed.exe", signedList, keyedUrls, kHelperInstalled, true, "keyed: signed"},
     };
+    RemoveFolderTree("C:\\vexa-keyed");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        if (!c.keyedList.empty()) {
+            ASSERT_TRUE(server->PutFile("keyed/list.txt", c.keyedList));
+        }
         seen = server->Requests().size();
-        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\VexaExLocked.exe\" " + Base64Encode(c.list) + " " +
-                                             Base64Encode(c.data));
+        const ProgramResult run = RunProgram("\"" + BuildFolder() + "\\" + c.helper + "\" " + c.arguments, 60000);
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, c.expected) << "the exit code";
         EXPECT_EQ(attacker.Requests().size(), 0u) << "no request reached the untrusted server";
-        if (c.expected == kHelperUntrusted) {
+        size_t fileRequests = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fileRequests += r.target.find("list.txt") == std::string::npos && r.target.find("/helper-") == 0
+                                ? 1
+                                : r.target.find("/keyed/k") != std::string::npos;
+        EXPECT_EQ(fileRequests != 0, c.filesRequested) << "files requested";
+        if (c.expected == kHelperUsage || c.expected == kHelperBadArgument || c.expected == kHelperUntrusted) {
             EXPECT_TRUE(NewRequests().empty()) << "refused before any request";
         }
     }
-    EXPECT_EQ(Installed("k.dll"), "locked helper") << "the trusted run installed the file";
-}
-
-// The helper's lookup where a standard user's shadow is real: this process's
-// HKEY_CLASSES_ROOT is pointed at a key holding the user's own registration (Wine's does
-// not merge HKCU), so a lookup through the merged view would find the shadow.
-TEST(HelperRegistration, FindsTheControlOnlyInTheMachinesRegistration)
-{
-    const std::string shadowRoot = "Software\\VexaTests\\ShadowClasses";
-    const GUID unregistered = Guid("{5B0E2C55-7A0C-4C1D-9B1E-3A3F0D2C1B99}");
-    HKEY shadow = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, shadowRoot.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &shadow,
-                              nullptr),
-              ERROR_SUCCESS);
-    const std::string shadowPath = "C:\\Users\\Public\\shadow.ocx";
-    for (const char* clsid : {kClsid, "{5B0E2C55-7A0C-4C1D-9B1E-3A3F0D2C1B99}"}) {
-        HKEY server = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(shadow, (std::string("CLSID\\") + clsid + "\\InprocServer32").c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &server, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(shadowPath.c_str()),
-                       static_cast<DWORD>(shadowPath.size() + 1));
-        RegCloseKey(server);
-    }
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, shadow), ERROR_SUCCESS);
-    const std::string merged = ClassesValue(std::string("CLSID\\") + kClsid + "\\InprocServer32");
-    const std::string machine = MachineRegisteredServer(Guid(kClsid));
-    const std::string missing = MachineRegisteredServer(unregistered);
-    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-    RegCloseKey(shadow);
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\VexaTests");
-    ASSERT_EQ(merged, shadowPath) << "the shadow is what HKEY_CLASSES_ROOT shows";
-    EXPECT_EQ(Lower(machine), Lower(OcxPath())) << "the machine's registration, not the user's shadow";
-    EXPECT_EQ(missing, "") << "a class only the user registered is not found";
+    EXPECT_EQ(Installed("h.dll"), "helper file") << "the plain helper installed its file";
+    EXPECT_EQ(Installed("k.dll"), "locked helper") << "the locked helper's trusted run installed its file";
+    std::string k1;
+    EXPECT_TRUE(ReadWholeFile("C:\\vexa-keyed\\app\\k1.dll", &k1) && k1 == "keyed module one") << "the keyed helper installed";
+    RemoveFolderTree("C:\\vexa-keyed");
 }
 
 TEST_F(HelperProgram, UsesTheControlsFolderForAppPath)
