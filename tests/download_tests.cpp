@@ -152,35 +152,6 @@ TEST_F(Download, HttpsFileArrivesByPost)
     EXPECT_EQ(requests[1].body, "") << "an empty body";
 }
 
-TEST_F(Download, NothingMeasurableIsNotRequested)
-{
-    ASSERT_TRUE(server->PutFile("files/c.dll", Pattern(5000)));
-    ASSERT_TRUE(server->PutFile("files/empty.dll", ""));
-    ASSERT_TRUE(WriteFileBytes(Local("c.dll"), "old")) << "a file already staged";
-    for (const std::string& url : {server->HttpUrl("/chunked/files/c.dll"), server->HttpUrl("/files/empty.dll")}) {
-        SCOPED_TRACE(url);
-        EXPECT_FALSE(Fetch(url, "c.dll")) << "the download fails";
-        EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
-    }
-    std::string stored;
-    ASSERT_TRUE(ReadWholeFile(Local("c.dll"), &stored)) << "the local file is untouched";
-    EXPECT_EQ(stored, "old") << "its old content";
-    EXPECT_EQ(NewRequests().size(), 2u) << "only the two probes reached the server";
-}
-
-TEST_F(Download, ALengthOtherThanTheProbedOneDeletesTheStagedFile)
-{
-    ASSERT_TRUE(server->PutFile("files/d.dll", Pattern(20000)));
-    // The body ends before the length it announces, or the probe was told another length
-    // than the file now has.
-    for (const char* path : {"/short/files/d.dll", "/probe-says/25000/files/d.dll", "/probe-says/15000/files/d.dll"}) {
-        SCOPED_TRACE(path);
-        EXPECT_FALSE(Fetch(server->HttpUrl(path), "d.dll")) << "the download fails";
-        EXPECT_FALSE(FileExists(Local("d.dll"))) << "the staged file is deleted";
-        EXPECT_EQ(job.m_lastErrorCode, 0) << "no error is recorded";
-    }
-}
-
 TEST_F(Download, StatusesAndWhichErrorSurvives)
 {
     EXPECT_FALSE(Fetch(server->HttpUrl("/status/500/e.dll"), "e.dll")) << "500 fails";
@@ -196,16 +167,6 @@ TEST_F(Download, StatusesAndWhichErrorSurvives)
     EXPECT_EQ(job.m_lastErrorCode, 45) << "another status with no earlier error is 45";
     EXPECT_EQ(job.m_lastErrorText.Str(), kGenericFailure) << "with the generic text";
     EXPECT_FALSE(FileExists(Local("e.dll"))) << "no file is made for a refused download";
-}
-
-TEST_F(Download, ALocalFileThatCannotBeMadeIs10NamingIt)
-{
-    ASSERT_TRUE(server->PutFile("files/f.dll", Pattern(100)));
-    const std::string target = folder + "\\missing\\f.dll";
-    EXPECT_FALSE(job.DownloadFile(server->HttpUrl("/files/f.dll").c_str(), target.c_str())) << "fails";
-    EXPECT_EQ(job.m_lastErrorCode, 10) << "error code";
-    EXPECT_NE(job.m_lastErrorText.Str().find(target), std::string::npos) << "the text names the file";
-    EXPECT_GT(job.m_lastErrorText.GetLength(), static_cast<int>(target.size()) + 2) << "and gives a cause";
 }
 
 // A whole run up to the installation: the list, the check, counting, staging and the
@@ -451,16 +412,53 @@ TEST_F(Download, TransientFailuresAreTriedAgain)
     EXPECT_FALSE(job.DownloadFile(pieces.c_str(), Local("d.bin").c_str(), kSha256Abc)) << "and another digest refuses them";
 }
 
-TEST_F(Download, AFileUrlThatCannotBeReadIsRefusedBeforeAnyRequest)
+// A download that fails before or during the transfer, one row each: the error recorded
+// (none where the list's entry is simply not fetched), what is left staged, and the
+// requests the server saw.
+TEST_F(Download, FailuresBeforeAndDuringTheTransfer)
 {
-    const std::string cases[] = {"ftp://127.0.0.1:" + std::to_string(server->HttpPort()) + "/files/a.dll", "no scheme/a.dll"};
-    for (const std::string& url : cases) {
-        SCOPED_TRACE(url);
+    ASSERT_TRUE(server->PutFile("files/c.dll", Pattern(5000)));
+    ASSERT_TRUE(server->PutFile("files/empty.dll", ""));
+    ASSERT_TRUE(server->PutFile("files/d.dll", Pattern(20000)));
+    const std::string unmade = folder + "\\missing\\f.dll";
+    struct Case {
+        std::string url;
+        std::string target;  // empty: the staged file "staged", which holds "old" before
+        int code;
+        const char* text;    // null: not looked at (a system text naming the file)
+        bool oldKept;        // the staged file keeps its old bytes; else it is gone
+        size_t requests;
+        const char* what;
+    };
+    const Case cases[] = {
+        {server->HttpUrl("/chunked/files/c.dll"), "", 0, "", true, 1, "no length at the probe: not requested"},
+        {server->HttpUrl("/files/empty.dll"), "", 0, "", true, 1, "an empty file: not requested"},
+        {server->HttpUrl("/short/files/d.dll"), "", 0, "", false, 6,
+         "a body that ends before its length: cut short, so tried again (the probe and five fetches)"},
+        {server->HttpUrl("/probe-says/25000/files/d.dll"), "", 0, "", false, 2, "shorter than the probe said"},
+        {server->HttpUrl("/probe-says/15000/files/d.dll"), "", 0, "", false, 2, "longer than the probe said"},
+        {server->HttpUrl("/files/c.dll"), unmade, 10, nullptr, true, 2, "a local file that cannot be made: 10"},
+        {"ftp://127.0.0.1:" + std::to_string(server->HttpPort()) + "/files/a.dll", "", 43, "서버주소가 올바르지 않습니다.",
+         true, 0, "another scheme: refused before any request"},
+        {"no scheme/a.dll", "", 43, "서버주소가 올바르지 않습니다.", true, 0, "no scheme: refused before any request"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileBytes(Local("staged"), "old")) << "a file already staged";
+        job.ClearLastError();
         seen = server->Requests().size();
-        EXPECT_FALSE(job.DownloadFile(url.c_str(), Local("staged").c_str())) << "refused";
-        EXPECT_EQ(job.m_lastErrorCode, 43) << "error 43";
-        EXPECT_EQ(job.m_lastErrorText.Str(), "서버주소가 올바르지 않습니다.") << "its text";
-        EXPECT_EQ(NewRequests().size(), 0u) << "no request, not even the probe";
+        const std::string target = c.target.empty() ? Local("staged") : c.target;
+        EXPECT_FALSE(job.DownloadFile(c.url.c_str(), target.c_str())) << "the download fails";
+        EXPECT_EQ(job.m_lastErrorCode, c.code) << "the error";
+        if (c.text) {
+            EXPECT_EQ(job.m_lastErrorText.Str(), c.text) << "its text";
+        } else {
+            EXPECT_NE(job.m_lastErrorText.Str().find(target), std::string::npos) << "the text names the file";
+            EXPECT_GT(job.m_lastErrorText.GetLength(), static_cast<int>(target.size()) + 2) << "and gives a cause";
+        }
+        std::string stored;
+        EXPECT_EQ(ReadWholeFile(Local("staged"), &stored) && stored == "old", c.oldKept) << "the staged file";
+        EXPECT_EQ(NewRequests().size(), c.requests) << "requests made";
     }
 }
 

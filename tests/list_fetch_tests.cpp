@@ -134,79 +134,55 @@ TEST_F(ListFetch, BytesThatAreNotTextArriveAsTheyAre)
     EXPECT_EQ(job.m_listText.Str(), bytes) << "NUL and high bytes are kept";
 }
 
-TEST_F(ListFetch, AListWithoutContentLengthFailsAtTheProbe)
+// The list step's failures at the probe and at the fetch, one row each: the code and text
+// recorded, no list kept, and the requests the server saw.
+TEST_F(ListFetch, FailuresAtTheProbeAndTheFetch)
 {
     ASSERT_TRUE(server->PutFile("plain/list.txt", "x\n"));
-    EXPECT_FALSE(Fetch(server->HttpUrl("/chunked/plain/list.txt"))) << "the step fails";
-    ExpectFailure(51, kNoList);
-    const std::vector<RecordedRequest> requests = NewRequests();
-    ASSERT_EQ(requests.size(), 1u) << "only the probe is made";
-    EXPECT_EQ(requests[0].HeaderValue("User-Agent"), "Updater") << "the request made is the probe";
-}
-
-TEST_F(ListFetch, AnEmptyListFailsAtTheProbe)
-{
     ASSERT_TRUE(server->PutFile("empty/list.txt", ""));
-    EXPECT_FALSE(Fetch(server->HttpUrl("/empty/list.txt"))) << "the step fails";
-    ExpectFailure(51, kNoList);
-    EXPECT_EQ(NewRequests().size(), 1u) << "only the probe is made";
-}
-
-TEST_F(ListFetch, AMissingListFailsAtTheProbeOr404)
-{
-    // The missing file's error page announces a length, so the probe passes and the
-    // fetch sees the 404.
-    EXPECT_FALSE(Fetch(server->HttpUrl("/no/such/list.txt"))) << "the step fails";
-    ExpectFailure(51, kNoList);
-    const std::vector<RecordedRequest> requests = NewRequests();
-    ASSERT_EQ(requests.size(), 2u) << "the probe and the fetch";
-    EXPECT_EQ(requests[1].status, 404) << "the fetch was answered with 404";
-}
-
-TEST_F(ListFetch, ServerErrorIs41)
-{
-    EXPECT_FALSE(Fetch(server->HttpUrl("/status/500/list.txt"))) << "the step fails";
-    ExpectFailure(41, kServerError);
-    EXPECT_EQ(NewRequests().size(), 8u) << "the probe and the fetch, tried four times (500 may pass)";
-}
-
-TEST_F(ListFetch, ForbiddenAfterAGoodProbeFailsWithoutACode)
-{
     ASSERT_TRUE(server->PutFile("forbidden/list.txt", "x\n"));
-    EXPECT_FALSE(Fetch(server->HttpUrl("/after/1/403/forbidden/list.txt"))) << "the step fails";
-    ExpectFailure(0, "");
-    const std::vector<RecordedRequest> requests = NewRequests();
-    ASSERT_EQ(requests.size(), 2u) << "the probe and the fetch";
-    EXPECT_EQ(requests[0].status, 200) << "the probe was answered";
-    EXPECT_EQ(requests[1].status, 403) << "the fetch was refused";
-}
-
-TEST_F(ListFetch, OtherSchemesAndUnreachableHostsFailAtTheProbe)
-{
+    ASSERT_TRUE(server->PutFile("drop/list.txt", "x\n"));
     const int closed = UnusedLocalPort();
     ASSERT_NE(closed, 0) << "a free port";
-    for (const std::string& url : {"ftp://127.0.0.1:" + std::to_string(closed) + "/list.txt",
-                                  "http://127.0.0.1:" + std::to_string(closed) + "/list.txt",
-                                  std::string("not a url")}) {
-        SCOPED_TRACE(url);
-        EXPECT_FALSE(Fetch(url)) << "the step fails";
-        ExpectFailure(51, kNoList);
+    struct Case {
+        std::string url;
+        int code;
+        std::string text;
+        size_t leastRequests, mostRequests;
+        int lastStatus;  // the last request's answer; 0: not looked at
+        const char* what;
+    };
+    const Case cases[] = {
+        {server->HttpUrl("/chunked/plain/list.txt"), 51, kNoList, 1, 1, 0, "no Content-Length: only the probe"},
+        {server->HttpUrl("/empty/list.txt"), 51, kNoList, 1, 1, 0, "an empty list: only the probe"},
+        // The missing file's error page announces a length, so the probe passes.
+        {server->HttpUrl("/no/such/list.txt"), 51, kNoList, 2, 2, 404, "missing: the fetch sees the 404"},
+        {server->HttpUrl("/status/500/list.txt"), 41, kServerError, 8, 8, 500,
+         "500: the probe and the fetch, tried four times (500 may pass)"},
+        {server->HttpUrl("/after/1/403/forbidden/list.txt"), 0, "", 2, 2, 403,
+         "403 after a good probe: no code"},
+        {"ftp://127.0.0.1:" + std::to_string(closed) + "/list.txt", 51, kNoList, 0, 0, 0, "another scheme"},
+        {"http://127.0.0.1:" + std::to_string(closed) + "/list.txt", 51, kNoList, 0, 0, 0, "an unreachable host"},
+        {"not a url", 51, kNoList, 0, 0, 0, "not a URL"},
+        // A connection that closes unanswered may be retried once by WinINet itself.
+        {server->HttpUrl("/drop/1/drop/list.txt"), 0, "", 2, 3, 0, "a fetch answered with nothing: no code"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen = server->Requests().size();
+        EXPECT_FALSE(Fetch(c.url)) << "the step fails";
+        ExpectFailure(c.code, c.text);
+        const std::vector<RecordedRequest> requests = NewRequests();
+        EXPECT_GE(requests.size(), c.leastRequests) << "requests made";
+        EXPECT_LE(requests.size(), c.mostRequests) << "requests made";
+        if (!requests.empty()) {
+            EXPECT_EQ(requests[0].HeaderValue("User-Agent"), "Updater") << "the probe comes first";
+        }
+        if (c.lastStatus && !requests.empty()) {
+            EXPECT_EQ(requests.back().status, c.lastStatus) << "the fetch's answer";
+            EXPECT_EQ(requests.back().HeaderValue("User-Agent"), "list_tests") << "the fetch is the module's";
+        }
     }
-    EXPECT_EQ(NewRequests().size(), 0u) << "the test server saw nothing";
-}
-
-TEST_F(ListFetch, AFetchAnsweredWithNothingFailsWithoutACode)
-{
-    ASSERT_TRUE(server->PutFile("drop/list.txt", "x\n"));
-    EXPECT_FALSE(Fetch(server->HttpUrl("/drop/1/drop/list.txt"))) << "the step fails";
-    ExpectFailure(0, "");
-    // A connection that closes unanswered may be retried once by WinINet itself.
-    const std::vector<RecordedRequest> requests = NewRequests();
-    ASSERT_GE(requests.size(), 2u) << "the probe and the fetch";
-    EXPECT_LE(requests.size(), 3u) << "at most one retry";
-    EXPECT_EQ(requests[0].HeaderValue("User-Agent"), "Updater") << "the probe comes first";
-    for (size_t i = 1; i < requests.size(); ++i)
-        EXPECT_EQ(requests[i].HeaderValue("User-Agent"), "list_tests") << "the rest is the fetch";
 }
 
 // The connection closing before the announced length is a failed read (code 42 with the
