@@ -10,6 +10,7 @@
 
 #include "engine/install_text.h"
 #include "framework/handles.h"
+#include "framework/sha256_hash.h"
 #include "framework/system_text.h"
 #include "ui/progress_dialog.h"
 
@@ -82,6 +83,19 @@ void DeleteTemporary(const std::wstring& temp)
 // target and then takes its place in one rename, so a copy that fails part-way (a full
 // disk) leaves the installed file as it was, and no temporary file stays behind.
 // Returns 0 or the system error of the failing call.
+// Whether the open file's bytes have the published digest (64 lower-case hex digits).
+bool HasDigest(HANDLE file, const std::string& digest)
+{
+    Sha256Hash hash;
+    std::string block(64 * 1024, '\0');
+    DWORD read = 0;
+    while (ReadFile(file, &block[0], static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
+        if (!hash.Add(block.data(), read))
+            return false;
+    }
+    return read == 0 && hash.HexDigest() == digest;
+}
+
 DWORD ReplaceWithCopy(const std::string& source, const std::string& target)
 {
     const std::wstring wideTarget = WidePath(target);
@@ -165,7 +179,7 @@ BOOL UpdateProgressDialog::InstallFiles()
             return;
         }
         if (!InstallFile(item)) {
-            stored.m_nResult = m_lastErrorCode == 36 ? kResultDeclined : kResultInstallFailed;
+            stored.m_nResult = m_lastErrorCode == ErrorRow(RunError::Declined).code ? kResultDeclined : kResultInstallFailed;
             stored.m_strErrorText = m_lastErrorText;
             return;
         }
@@ -211,6 +225,18 @@ BOOL UpdateProgressDialog::InstallFile(const UpdateItem& item)
         }
     }
 
+    // The bytes installed are the bytes checked: whoever may write the staging folder (an
+    // install folder under C:\ lets any user) could swap the file after the download's
+    // check. It is held against writers and deletion and checked again until it is copied.
+    FileHandle held;
+    if (!item.m_strSha256.IsEmpty()) {
+        held.Reset(CreateFileW(WidePath(item.m_strStagePath.Str()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!held || !HasDigest(held.Get(), item.m_strSha256.Str())) {
+            RecordError(RunError::DigestFailed);
+            return FALSE;
+        }
+    }
     if (const DWORD error = ReplaceWithCopy(item.m_strStagePath.Str(), target)) {
         RunError failure = RunError::CopyFailed;
         if (error == ERROR_SHARING_VIOLATION) {

@@ -487,6 +487,36 @@ TEST_F(InstallOne, FolderAndCopyFailures)
     EXPECT_EQ(Listing(folder), before) << "the folder as it was";
 }
 
+// A staged file swapped after the download's check (a user who can write the staging
+// folder) is checked again, held against writers, right before its copy.
+TEST_F(InstallOne, OnlyTheBytesTheListNamesAreInstalled)
+{
+    const char* const abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";  // SHA-256 of "abc"
+    struct Case {
+        const char* staged;
+        const char* digest;
+        bool installs;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"abd", abc, false, "swapped after the check: refused, error 47"},
+        {"abc", abc, true, "the published bytes"},
+        {"anything", "", true, "an entry without a digest, as before"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileBytes(folder + "\\d.dll", "installed before"));
+        UpdateItem item = Staged(c.staged, folder, folder + "\\d.dll");
+        item.m_strSha256 = c.digest;
+        job.ClearLastError();
+        EXPECT_EQ(job.InstallFile(item) != FALSE, c.installs) << "the installation";
+        EXPECT_EQ(job.m_lastErrorCode, c.installs ? 0 : 47) << "the error";
+        std::string installed;
+        ASSERT_TRUE(ReadWholeFile(folder + "\\d.dll", &installed));
+        EXPECT_EQ(installed, c.installs ? c.staged : "installed before") << "what the target holds";
+    }
+}
+
 TEST_F(InstallOne, RemovingTheStagingFolder)
 {
     EXPECT_TRUE(job.RemoveStagingFolder((folder + "\\never").c_str())) << "a missing folder is 1";
