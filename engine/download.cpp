@@ -51,30 +51,6 @@ std::string HeaderOf(CHttpFile& file, DWORD query)
     return std::string(value, size);
 }
 
-// Reads the first `bytes` of a staged file through the digest (when there is one) and
-// leaves the file positioned after them; false when the file does not hold exactly them.
-bool HashStagedBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash)
-{
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file, &size) || static_cast<unsigned long long>(size.QuadPart) != bytes)
-        return false;
-    if (!hash) {
-        LARGE_INTEGER none = {};
-        return SetFilePointerEx(file, none, nullptr, FILE_END) != FALSE;
-    }
-    std::vector<char> block(64 * 1024);
-    for (unsigned long long done = 0; done < bytes;) {
-        DWORD read = 0;
-        const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(block.size(), bytes - done));
-        if (!ReadFile(file, block.data(), want, &read, nullptr) || read != want)
-            return false;
-        if (!hash->Add(block.data(), read))
-            return false;
-        done += read;
-    }
-    return true;
-}
-
 }  // namespace
 
 BOOL UpdateProgressDialog::CountUpdates()
@@ -282,7 +258,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
             const bool carried = hash && m_resumeHash;
             if (carried)
                 hash = std::move(m_resumeHash);
-            if (!HashStagedBytes(local.Get(), resumeFrom, carried ? nullptr : hash.get())) {
+            if (!HashFileBytes(local.Get(), resumeFrom, carried ? nullptr : hash.get())) {
                 m_transientFailure = TRUE;
                 throw DownloadAbort();
             }

@@ -79,23 +79,19 @@ void DeleteTemporary(const std::wstring& temp)
     SetLastError(error);
 }
 
+// Whether the open file's bytes have the published digest (64 lower-case hex digits).
+bool HasDigest(HANDLE file, const std::string& digest)
+{
+    LARGE_INTEGER size = {};
+    Sha256Hash hash;
+    return GetFileSizeEx(file, &size) && HashFileBytes(file, static_cast<unsigned long long>(size.QuadPart), &hash) &&
+           hash.HexDigest() == digest;
+}
+
 // Puts a complete copy of source at target, overwriting it. The copy is made beside the
 // target and then takes its place in one rename, so a copy that fails part-way (a full
 // disk) leaves the installed file as it was, and no temporary file stays behind.
 // Returns 0 or the system error of the failing call.
-// Whether the open file's bytes have the published digest (64 lower-case hex digits).
-bool HasDigest(HANDLE file, const std::string& digest)
-{
-    Sha256Hash hash;
-    std::string block(64 * 1024, '\0');
-    DWORD read = 0;
-    while (ReadFile(file, &block[0], static_cast<DWORD>(block.size()), &read, nullptr) && read > 0) {
-        if (!hash.Add(block.data(), read))
-            return false;
-    }
-    return read == 0 && hash.HexDigest() == digest;
-}
-
 DWORD ReplaceWithCopy(const std::string& source, const std::string& target)
 {
     const std::wstring wideTarget = WidePath(target);

@@ -144,14 +144,15 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     bool verified = false;
     // The text is hashed once, and only when the list has no more signature lines than a
     // publisher writes; each candidate is then one check of its digest.
-    if (signatures.size() + static_cast<size_t>(malformed) <= kMaxSignatureLines) {
-        Sha256Hash hash;
-        const std::string digest =
-            hash.Add(signedText.data(), static_cast<DWORD>(signedText.size())) ? hash.Digest() : std::string();
+    std::string digest;
+    Sha256Hash hash;
+    if (signatures.size() + static_cast<size_t>(malformed) <= kMaxSignatureLines &&
+        hash.Add(signedText.data(), static_cast<DWORD>(signedText.size())))
+        digest = hash.Digest();
+    // A key that cannot be read has no id, so no signature names it.
+    if (!digest.empty()) {
         for (const std::string& pem : m_listKeys) {
             const RsaPublicKey key(pem);
-            if (!key.IsOpen() || digest.empty())
-                continue;
             for (const ListSignature& signature : signatures)
                 verified = verified || (signature.keyId == key.Id() && key.VerifyDigest(digest, signature.signature));
         }

@@ -45,12 +45,6 @@ RsaPublicKey::RsaPublicKey(const std::string& pem)
     m_modulusBytes = bits / 8;
 }
 
-bool RsaPublicKey::Verify(std::string_view data, const std::string& signature) const
-{
-    Sha256Hash hash;
-    return hash.Add(data.data(), static_cast<DWORD>(data.size())) && VerifyDigest(hash.Digest(), signature);
-}
-
 bool RsaPublicKey::VerifyDigest(const std::string& digest, const std::string& signature) const
 {
     if (!m_key || signature.size() != m_modulusBytes)

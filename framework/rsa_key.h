@@ -6,7 +6,6 @@
 #include <wincrypt.h>
 
 #include <string>
-#include <string_view>
 
 #include "framework/handles.h"
 
@@ -18,11 +17,9 @@ public:
     bool IsOpen() const { return m_key.IsValid(); }
     // The first 16 hex digits of the SHA-256 of the key's DER form.
     const std::string& Id() const { return m_id; }
-    // signature: its bytes most significant first, as OpenSSL writes them.
-    bool Verify(std::string_view data, const std::string& signature) const;
-    // The same over a SHA-256 digest computed once (Sha256Hash::Digest): one list, many
-    // candidate signatures, one hashing. A signature that is not as long as the key's
-    // modulus is refused without a check.
+    // A signature (its bytes most significant first, as OpenSSL writes them) over a SHA-256
+    // digest computed once (Sha256Hash::Digest): one list, many candidate signatures, one
+    // hashing. A signature that is not as long as the key's modulus is refused unchecked.
     bool VerifyDigest(const std::string& digest, const std::string& signature) const;
 
 private:

@@ -2,6 +2,9 @@
 
 #include "framework/hex_text.h"
 
+#include <algorithm>
+#include <vector>
+
 CryptProvider OpenAesProvider()
 {
     HCRYPTPROV provider = 0;
@@ -50,4 +53,28 @@ bool Sha256Hash::SetDigest(const std::string& digest)
 {
     return m_hash && digest.size() == 32 &&
            CryptSetHashParam(m_hash.Get(), HP_HASHVAL, reinterpret_cast<const BYTE*>(digest.data()), 0);
+}
+
+// Reads the first `bytes` of an open file through the digest (when there is one) and
+// leaves the file positioned after them; false when the file does not hold exactly them.
+bool HashFileBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash)
+{
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || static_cast<unsigned long long>(size.QuadPart) != bytes)
+        return false;
+    if (!hash) {
+        LARGE_INTEGER none = {};
+        return SetFilePointerEx(file, none, nullptr, FILE_END) != FALSE;
+    }
+    std::vector<char> block(64 * 1024);
+    for (unsigned long long done = 0; done < bytes;) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<unsigned long long>(block.size(), bytes - done));
+        if (!ReadFile(file, block.data(), want, &read, nullptr) || read != want)
+            return false;
+        if (!hash->Add(block.data(), read))
+            return false;
+        done += read;
+    }
+    return true;
 }

@@ -17,6 +17,12 @@
 // The AES provider for hashing and public-key checks only; invalid when it cannot be had.
 CryptProvider OpenAesProvider();
 
+class Sha256Hash;
+
+// Reads the first `bytes` of an open file through the digest (when there is one) and leaves
+// the file positioned after them; false when the file does not hold exactly them.
+bool HashFileBytes(HANDLE file, unsigned long long bytes, Sha256Hash* hash);
+
 class Sha256Hash {
 public:
     // On a provider of its own.
