@@ -754,19 +754,20 @@ protected:
         control->QueryInterface(riid, reinterpret_cast<void**>(&out));
         return out;
     }
-    short Call(const wchar_t* name, const VARIANT* argument = nullptr)
+    // On the test's control, or on another one the test made.
+    short Call(const wchar_t* name, const VARIANT* argument = nullptr, IDispatch* on = nullptr)
     {
         VARIANT result;
         VariantInit(&result);
-        EXPECT_EQ(CallByName(control, name, argument, &result), S_OK) << "calling " << name;
+        EXPECT_EQ(CallByName(on ? on : control, name, argument, &result), S_OK) << "calling " << name;
         const short value = result.vt == VT_I2 ? result.iVal : static_cast<short>(-999);
         VariantClear(&result);
         return value;
     }
-    void SetText(const wchar_t* method, const wchar_t* text)
+    void SetText(const wchar_t* method, const wchar_t* text, IDispatch* on = nullptr)
     {
         VARIANT v = Text(text);
-        Call(method, &v);
+        Call(method, &v, on);
         VariantClear(&v);
     }
     // Serves files and a list that installs them into the scratch folder.
@@ -1259,21 +1260,12 @@ TEST_F(Container, ACallDuringARunLeavesTheRunAlone)
     ASSERT_EQ(CLSIDFromProgID(kProgIdW, &clsid), S_OK);
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&second)), S_OK);
     const std::string secondList = ServeList("busy-second", {{"second.dll", "the second control's file"}});
-    auto callSecond = [&](const wchar_t* name, const std::string& text) {
-        VARIANT argument = Text(Wide(text.c_str()).c_str()), result;
-        VariantInit(&result);
-        EXPECT_EQ(CallByName(second, name, text.empty() ? nullptr : &argument, &result), S_OK);
-        VariantClear(&argument);
-        const short value = result.vt == VT_I2 ? result.iVal : static_cast<short>(-999);
-        VariantClear(&result);
-        return value;
-    };
-    callSecond(L"SetListFileURL", secondList);
-    callSecond(L"SetDataFileURL", server->HttpUrl("/busy-second"));
+    SetText(L"SetListFileURL", Wide(secondList.c_str()).c_str(), second);
+    SetText(L"SetDataFileURL", Wide(server->HttpUrl("/busy-second").c_str()).c_str(), second);
     short nested = -999, secondNested = -999;
     InLoop::After(500, [&] {
         nested = Call(L"DoUpdate");
-        secondNested = callSecond(L"DoUpdate", "");
+        secondNested = Call(L"DoUpdate", nullptr, second);
         SetText(L"SetListFileURL", Wide(other.c_str()).c_str());
         SetText(L"SetDataFileURL", Wide(server->HttpUrl("/busy-next").c_str()).c_str());
     });
@@ -1281,7 +1273,7 @@ TEST_F(Container, ACallDuringARunLeavesTheRunAlone)
     EXPECT_EQ(nested, 2) << "DoUpdate during a run returns 2 at once";
     EXPECT_EQ(secondNested, 2) << "so does another control's: one run at a time on the machine";
     EXPECT_EQ(Installed("second.dll"), "<missing>") << "the second control ran nothing then";
-    EXPECT_EQ(callSecond(L"DoUpdate", ""), 0) << "after the first run, the second control runs";
+    EXPECT_EQ(Call(L"DoUpdate", nullptr, second), 0) << "after the first run, the second control runs";
     EXPECT_EQ(Installed("second.dll"), "the second control's file") << "and installs its own file";
     second->Release();
     EXPECT_TRUE(Installed("slow.dll") == slow) << "the running job installed its file";
