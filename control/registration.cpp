@@ -11,8 +11,6 @@
 
 namespace {
 
-const char* const kControlProgId = "VEXAUPDATER.VexaUpdaterCtrl.1";
-
 enum Owner { kControl, kPage };
 
 // One registry value under HKEY_CLASSES_ROOT. In key and value, {CLSID} is the owner's
@@ -58,7 +56,7 @@ std::string Expand(const char* text, Owner owner)
     std::string out = text;
     const std::pair<const char*, std::string> fields[] = {
         {"{CLSID}", GuidText(owner == kControl ? CLSID_VexaUpdater : CLSID_VexaUpdaterPropPage)},
-        {"{PROGID}", kControlProgId},
+        {"{PROGID}", Identity().progId},
         {"{LIBID}", GuidText(LIBID_VEXAUPDATERLib)},
         {"{PATH}", ThisModulePath()},
     };

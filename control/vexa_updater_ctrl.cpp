@@ -30,7 +30,7 @@ CVexaUpdaterCtrl* Self(COleControl* control) { return static_cast<CVexaUpdaterCt
 // the same folder and install each other's bytes. A named mutex holds the run across
 // processes and sessions (and goes with a process that dies); a mutex is the owning thread's
 // again, so a second control on the same page thread is caught by this process's flag.
-const char* const kRunMutexName = "Global\\VexaUpdater.Run";
+// The mutex carries the identity's name: another operator's control runs on its own.
 bool g_runInProcess = false;
 
 class MachineRun {
@@ -39,7 +39,7 @@ public:
     {
         if (g_runInProcess)
             return;
-        m_mutex.Reset(CreateMutexA(nullptr, FALSE, kRunMutexName));
+        m_mutex.Reset(CreateMutexA(nullptr, FALSE, (std::string("Global\\") + Identity().name + ".Run").c_str()));
         // Not even opened (another account's run holds it): a run is going on.
         if (!m_mutex)
             return;
@@ -218,7 +218,7 @@ void CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, co
     char system[260] = {};
     GetSystemDirectoryA(system, sizeof(system));
     CString program;
-    program.Format("%s\\VexaEx.exe", system);
+    program.Format("%s\\%s", system, Identity().helperFile);
 
     Base64Encoder encoder;
     encoder.Encode(list);

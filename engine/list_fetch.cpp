@@ -141,7 +141,6 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     int malformed = 0;
     TakeOutSignatureLines(m_listText.Buffer(), &signatures, &malformed);
     const std::string& signedText = m_listText.Str();
-    bool verified = false;
     // The text is hashed once, and only when the list has no more signature lines than a
     // publisher writes; each candidate is then one check of its digest.
     std::string digest;
@@ -149,24 +148,44 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     if (signatures.size() + static_cast<size_t>(malformed) <= kMaxSignatureLines &&
         hash.Add(signedText.data(), static_cast<DWORD>(signedText.size())))
         digest = hash.Digest();
-    // A key that cannot be read has no id, so no signature names it.
+    // The built-in keys that vouch for the text. A key that cannot be read has no id, so no
+    // signature names it.
+    std::vector<std::string> signers;
     if (!digest.empty()) {
         for (const std::string& pem : m_listKeys) {
             const RsaPublicKey key(pem);
             for (const ListSignature& signature : signatures)
-                verified = verified || (signature.keyId == key.Id() && key.VerifyDigest(digest, signature.signature));
+                if (signature.keyId == key.Id() && key.VerifyDigest(digest, signature.signature)) {
+                    signers.push_back(key.Id());
+                    break;
+                }
         }
     }
-    std::string expires;
-    if (!verified || !ReadListExpiry(signedText, &expires)) {
-        m_listText.Empty();  // nothing of an unverified list is used
+    ListClaims claims;
+    const bool claimed = !signers.empty() && ReadListClaims(signedText, &claims);
+    const std::string channel = ListChannelOfUrl(m_listUrl.Str());
+    const ListJudgement judgement = JudgeList(signers, claimed ? &claims : nullptr, ReadListMemory(channel),
+                                              m_identityName, channel, UtcNowDigits());
+    switch (judgement.verdict) {
+    case ListVerdict::Accepted:
+        WriteListMemory(channel, judgement.memory);
+        return TRUE;
+    case ListVerdict::Unsigned:
         RecordError(RunError::ListUnsigned);
-        return FALSE;
-    }
-    if (expires <= UtcNowDigits()) {
-        m_listText.Empty();
+        break;
+    case ListVerdict::KeyRevoked:
+        RecordError(RunError::ListKeyRevoked);
+        break;
+    case ListVerdict::OtherControl:
+        RecordError(RunError::ListForOther);
+        break;
+    case ListVerdict::Expired:
         RecordError(RunError::ListExpired);
-        return FALSE;
+        break;
+    case ListVerdict::Older:
+        RecordError(RunError::ListOlder);
+        break;
     }
-    return TRUE;
+    m_listText.Empty();  // nothing of a refused list is used
+    return FALSE;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/retry_policy.h"
 #include "trust/list_keys.h"
+#include "trust/module_ids.h"
 #include "trust/trusted_sites.h"
 #include "ui/progress_dialog.h"
 
@@ -13,10 +14,15 @@
 #define VEXA_RETRY_BASE_MS kRetryBaseMs
 #endif
 
-void ApplyModuleBuild(UpdateProgressDialog& dialog)
+void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
 {
     dialog.m_trustedSites = TrustedSites();
     dialog.m_listKeys = ListKeys();
+    // The lists taken are remembered per identity: the control where a low-integrity browser
+    // may write, the elevated helper for the machine.
+    dialog.m_identityName = Identity().name;
+    dialog.m_listMemoryRoot = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    dialog.m_listMemoryKey = std::string(machine ? "Software\\" : "Software\\AppDataLow\\") + Identity().name;
     dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
     dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
 }

@@ -3,6 +3,7 @@
 
 class UpdateProgressDialog;
 
-// Its sites, its list keys, and how long its requests may wait and how its retries back off
+// Its identity, sites and list keys, where its keyed runs remember the lists they took (the
+// machine's registry for the helper: machine), and how long its requests may wait and how its retries back off
 // (the shipped modules use the documented 30 s and 1 s; test builds may shorten them).
-void ApplyModuleBuild(UpdateProgressDialog& dialog);
+void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine = false);

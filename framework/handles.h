@@ -83,6 +83,11 @@ struct InternetHandleTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { InternetCloseHandle(h); }
 };
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { RegCloseKey(h); }
+};
 struct CryptProviderTraits {
     using Type = HCRYPTPROV;
     static Type Invalid() { return 0; }
@@ -115,6 +120,7 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
 using InternetHandle = UniqueHandle<InternetHandleTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 // CryptoAPI: a key or hash is closed before the provider it was made with.
 using CryptProvider = UniqueHandle<CryptProviderTraits>;

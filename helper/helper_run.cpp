@@ -39,7 +39,7 @@ int RunHelper(int argc, char** argv)
     dialog.m_dataUrl = DataUrlForDialog(data);
     dialog.m_controlModulePath = control;
     dialog.m_mayHandOver = FALSE;
-    ApplyModuleBuild(dialog);
+    ApplyModuleBuild(dialog, true);
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)

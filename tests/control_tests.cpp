@@ -1684,6 +1684,10 @@ TEST_F(Container, AnUnlockedControlHasNoSafetyInterface)
 
 // --- signed lists --------------------------------------------------------------------------------
 
+// Where the development identity's control and helper remember the lists they took.
+const char* const kControlMemory = "Software\\AppDataLow\\VexaUpdater";
+const char* const kHelperMemory = "Software\\VexaUpdater";
+
 // The lists vexa-publish signed for the keyed module (tests/support/make_signed_lists.sh).
 std::string SignedList(const std::string& name)
 {
@@ -1720,6 +1724,8 @@ protected:
         UseModule("VexaUpdaterKeyed.ocx");
         if (HasFatalFailure())
             return;
+        // What earlier runs took would make the fixture lists older or revoked.
+        SHDeleteKeyA(HKEY_CURRENT_USER, kControlMemory);
         for (const char* name : {"k1.dll", "k2.dat"}) {
             std::string bytes;
             ASSERT_TRUE(ReadWholeFile(BuildFolder() + "\\signed-lists\\files\\" + name, &bytes));
@@ -1727,6 +1733,57 @@ protected:
         }
     }
 };
+
+// What the keyed control remembers of the lists it took.
+std::string Remembered(HKEY root, const char* key, const char* value)
+{
+    char text[512] = {};
+    DWORD size = sizeof(text) - 1;
+    return SHGetValueA(root, key, value, nullptr, text, &size) == ERROR_SUCCESS ? text : "";
+}
+
+// Lists for another control or channel, older than the newest taken, or vouched for only by a
+// revoked key, in the order a visitor might meet them; the honest ones install.
+TEST_F(KeyedControl, TakesOnlyItsOwnNewestListsByKeysNotRevoked)
+{
+    const std::string app = "C:\\vexa-keyed\\app";
+    struct Case {
+        const char* list;
+        const char* servedAs;
+        bool installs;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"for-other.txt", "list.txt", false, "a list for another identity"},
+        {"beta.txt", "list.txt", false, "the beta channel's list at list.txt"},
+        {"beta.txt", "beta.txt", true, "the beta channel's list at beta.txt"},
+        {"newer.txt", "list.txt", true, "the default channel, signed a day later"},
+        {"older.txt", "list.txt", false, "signed before the newest taken"},
+        {"newer.txt", "list.txt", true, "the newest fetched again"},
+        {"revokes-a.txt", "list.txt", true, "by the second key, revoking the first (whose list set the newest)"},
+        {"signed.txt", "list.txt", false, "by the revoked key alone"},
+        {"signed-b.txt", "list.txt", true, "by the second key"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveFolderTree("C:\\vexa-keyed");
+        ASSERT_TRUE(server->PutFile(std::string("keyed/") + c.servedAs, SignedList(c.list)));
+        SetText(L"SetListFileURL", Wide(server->HttpUrl(std::string("/keyed/") + c.servedAs).c_str()).c_str());
+        SetText(L"SetDataFileURL", Wide(server->HttpUrl("/keyed").c_str()).c_str());
+        seen = server->Requests().size();
+        EXPECT_EQ(Call(L"DoUpdate"), 0);
+        size_t fileRequests = 0;
+        for (const RecordedRequest& r : NewRequests())
+            fileRequests += r.target.find("/keyed/k") != std::string::npos;
+        std::string k1;
+        EXPECT_EQ(ReadWholeFile(app + "\\k1.dll", &k1) && k1 == "keyed module one", c.installs) << "installed";
+        EXPECT_EQ(fileRequests != 0, c.installs) << "files requested";
+    }
+    EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Signed"), "20260715120000") << "the default channel's newest";
+    EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Signed.beta"), "20260715120000") << "the beta channel's";
+    EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Revoked").size(), 16u) << "one key revoked";
+    RemoveFolderTree("C:\\vexa-keyed");
+}
 
 // Every way a list can be changed after signing, against the keyed control: the refused
 // lists make no file request, install nothing and delete nothing; the valid ones install.
@@ -1876,9 +1933,15 @@ TEST_F(HelperProgram, EachRunEndsWithItsExitCode)
         {"VexaExKeyed.exe", Replaced(signedList, "||16|", "||17|"), keyedUrls, kHelperStopped, false,
          "keyed: a changed list"},
         {"VexaExKeyed.exe", SignedList("other.txt"), keyedUrls, kHelperStopped, false, "keyed: signed by an unknown key"},
+        {"VexaExKeyed.exe", SignedList("for-other.txt"), keyedUrls, kHelperStopped, false, "keyed: for another control"},
         {"VexaExKeyed.exe", signedList, keyedUrls, kHelperInstalled, true, "keyed: signed"},
+        {"VexaExKeyed.exe", SignedList("older.txt"), keyedUrls, kHelperStopped, false, "keyed: older than the newest"},
+        {"VexaExKeyed.exe", SignedList("revokes-a.txt"), keyedUrls, kHelperInstalled, false, "keyed: revoking a key"},
+        {"VexaExKeyed.exe", signedList, keyedUrls, kHelperStopped, false, "keyed: by the revoked key alone"},
+        {"VexaExKeyed.exe", SignedList("signed-b.txt"), keyedUrls, kHelperInstalled, false, "keyed: by the other key"},
     };
     RemoveFolderTree("C:\\vexa-keyed");
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kHelperMemory);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (!c.keyedList.empty()) {
@@ -1903,6 +1966,7 @@ TEST_F(HelperProgram, EachRunEndsWithItsExitCode)
     EXPECT_EQ(Installed("k.dll"), "locked helper") << "the locked helper's trusted run installed its file";
     std::string k1;
     EXPECT_TRUE(ReadWholeFile("C:\\vexa-keyed\\app\\k1.dll", &k1) && k1 == "keyed module one") << "the keyed helper installed";
+    EXPECT_EQ(Remembered(HKEY_LOCAL_MACHINE, kHelperMemory, "Signed"), "20260715120000") << "in the machine's registry";
     RemoveFolderTree("C:\\vexa-keyed");
 }
 

@@ -310,13 +310,25 @@ TEST_F(ListFetch, AKeyedJobRefusesAListItsKeysDoNotVouchFor)
         int code;
         const char* text;
     };
+    const char* const forOther = "다른 프로그램이나 채널을 위한 업데이트 목록입니다.";
     const Case cases[] = {
         {signedList, 0, ""},
         {changed, 48, "업데이트 목록의 서명을 확인할 수 없습니다."},
         {BuildFile("signed-lists\\unsigned.txt"), 48, "업데이트 목록의 서명을 확인할 수 없습니다."},
         {BuildFile("signed-lists\\expired.txt"), 48, "업데이트 목록의 유효기간이 지났습니다."},
+        // In order: what the job remembers decides the later rows.
+        {BuildFile("signed-lists\\for-other.txt"), 48, forOther},
+        {BuildFile("signed-lists\\beta.txt"), 48, forOther},
+        {BuildFile("signed-lists\\newer.txt"), 0, ""},
+        {BuildFile("signed-lists\\older.txt"), 49, "이전에 받은 것보다 오래된 업데이트 목록입니다."},
+        {BuildFile("signed-lists\\revokes-a.txt"), 0, ""},
+        {signedList, 48, "업데이트 목록에 서명한 키가 폐기되었습니다."},
+        {BuildFile("signed-lists\\signed-b.txt"), 0, ""},
     };
-    job.m_listKeys = {BuildFile("keys\\test-a.pem")};
+    job.m_listKeys = {BuildFile("keys\\test-a.pem"), BuildFile("keys\\test-b.pem")};
+    job.m_identityName = "VexaUpdater";
+    job.m_listMemoryKey = "Software\\VexaListFetchTests";
+    RegDeleteKeyA(HKEY_CURRENT_USER, job.m_listMemoryKey.c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
@@ -328,6 +340,8 @@ TEST_F(ListFetch, AKeyedJobRefusesAListItsKeysDoNotVouchFor)
         }
     }
     job.m_listKeys.clear();
+    RegDeleteKeyA(HKEY_CURRENT_USER, job.m_listMemoryKey.c_str());
+    job.m_listMemoryKey.clear();
 }
 
 // Every wait is bounded and so is the list: a server that stalls before its head ends the

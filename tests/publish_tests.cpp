@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/list_format.h"
+#include "trust/list_acceptance.h"
 #include "trust/list_signature.h"
 #include "tools/publish/list_signing.h"
 #include "tools/publish/pe_version.h"
@@ -325,7 +326,8 @@ TEST(ListSigning, SignsWhatTheParserReadsAndVerifiesItTheSameWay)
 {
     const std::string list = "[FILE PATH]\r\nInstall=C:\\app\r\n[UPDATE FILES]\r\n%App Path%\\a.dll||5|\r\n";
     std::string signedList = list, error;
-    ASSERT_TRUE(SignList(&signedList, {Key("test-a.key"), Key("test-b.key")}, kModified + 86400, &error)) << error;
+    const ListHeader header = {"VexaUpdater", "", kModified, kModified + 86400, {}};
+    ASSERT_TRUE(SignList(&signedList, {Key("test-a.key"), Key("test-b.key")}, header, &error)) << error;
     std::string lf = signedList;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
     const size_t first = signedList.find("#@signature ");
@@ -371,7 +373,101 @@ TEST(ListSigning, SignsWhatTheParserReadsAndVerifiesItTheSameWay)
     std::string digits;
     EXPECT_TRUE(ReadListExpiry(SplitSignedList(signedList).signedText, &digits)) << "the expiry is signed";
     EXPECT_EQ(digits, "20261202013000") << "a day after signing, UTC";
-    EXPECT_FALSE(SignList(&signedList, {Key("test-a.pem")}, kModified, &error)) << "a public key cannot sign";
+    EXPECT_FALSE(SignList(&signedList, {Key("test-a.pem")}, header, &error)) << "a public key cannot sign";
+}
+
+// What a keyed control takes, given the claims of a list and what it remembers: each row a
+// list judged against a memory, and what it leaves remembered.
+TEST(ListAcceptance, ListsAreForOneControlNeverOlderAndNeverByARevokedKey)
+{
+    const std::string a = "aaaaaaaaaaaaaaaa", b = "bbbbbbbbbbbbbbbb", now = "20261210000000";
+    const ListClaims plain = {"Acme", "", "20261201000000", "20270101000000", {}};
+    ListClaims beta = plain, older = plain, revokesA = plain, expired = plain;
+    beta.channel = "beta";
+    older.signedAt = "20261130000000";
+    revokesA.revokes = {a};
+    expired.expires = "20261209000000";
+    const ListMemory empty, newest = {"20261201000000", a, {}}, aRevoked = {"", "", {a}};
+    const ListMemory futureByA = {"20301231000000", a, {}}, futureByRevokedA = {"20301231000000", a, {a}};
+    struct Case {
+        std::vector<std::string> signers;
+        const ListClaims* claims;
+        ListMemory memory;
+        std::string name, channel;
+        ListVerdict verdict;
+        const char* what;
+    };
+    const Case cases[] = {
+        {{a}, &plain, empty, "Acme", "", ListVerdict::Accepted, "the first list"},
+        {{a}, &plain, empty, "ACME", "", ListVerdict::Accepted, "names in any case"},
+        {{}, &plain, empty, "Acme", "", ListVerdict::Unsigned, "no valid signer"},
+        {{a}, nullptr, empty, "Acme", "", ListVerdict::Unsigned, "claims that do not read"},
+        {{a}, &plain, empty, "Other", "", ListVerdict::OtherControl, "another identity"},
+        {{a}, &beta, empty, "Acme", "", ListVerdict::OtherControl, "another channel than the URL's"},
+        {{a}, &plain, empty, "Acme", "beta", ListVerdict::OtherControl, "the default channel at beta.txt"},
+        {{a}, &beta, empty, "Acme", "beta", ListVerdict::Accepted, "its own channel"},
+        {{a}, &expired, empty, "Acme", "", ListVerdict::Expired, "past its expiry"},
+        {{a}, &plain, newest, "Acme", "", ListVerdict::Accepted, "the newest again"},
+        {{a}, &older, newest, "Acme", "", ListVerdict::Older, "signed before the newest"},
+        {{a}, &plain, aRevoked, "Acme", "", ListVerdict::KeyRevoked, "only by a revoked key"},
+        {{a, b}, &plain, aRevoked, "Acme", "", ListVerdict::Accepted, "also by a key not revoked"},
+        {{b}, &plain, futureByA, "Acme", "", ListVerdict::Older, "a time set ahead binds while its key stands"},
+        {{b}, &revokesA, futureByA, "Acme", "", ListVerdict::Accepted, "the list revoking that key is taken"},
+        {{b}, &plain, futureByRevokedA, "Acme", "", ListVerdict::Accepted, "a revoked key's time binds nothing"},
+    };
+    for (const Case& c : cases) {
+        const ListJudgement j = JudgeList(c.signers, c.claims, c.memory, c.name, c.channel, now);
+        EXPECT_EQ(j.verdict, c.verdict) << c.what;
+        if (j.verdict == ListVerdict::Accepted) {
+            EXPECT_EQ(j.memory.newestSigned, c.claims->signedAt) << c.what;
+            EXPECT_TRUE(j.memory.newestSigner != a || c.memory.revoked.empty()) << c.what << ": signer not revoked";
+        }
+    }
+    EXPECT_EQ(JudgeList({b}, &revokesA, empty, "Acme", "", now).memory.revoked, std::vector<std::string>{a})
+        << "a list's revocations are remembered";
+}
+
+// The claims as the control reads them, and the channel a URL asks for.
+TEST(ListAcceptance, ClaimsAndChannelsReadStrictly)
+{
+    const std::string head = "#@signed 2026-12-01T00:00:00Z\n#@expires 2027-01-01T00:00:00Z\n";
+    const std::string revoke = "#@revoke 0123456789abcdef\n";
+    std::string nineRevokes;
+    for (int i = 0; i < 9; ++i)
+        nineRevokes += revoke;
+    struct Case {
+        std::string text;
+        bool reads;
+        const char* name;
+        const char* channel;
+    };
+    const Case cases[] = {
+        {"#@for Acme\n" + head, true, "Acme", ""},
+        {"#@for Acme/pay-2_b\n" + head + revoke, true, "Acme", "pay-2_b"},
+        {head, false, "", ""},
+        {"#@for Acme\n#@for Acme\n" + head, false, "", ""},
+        {"#@for 1Acme\n" + head, false, "", ""},
+        {"#@for Ac-me\n" + head, false, "", ""},
+        {"#@for Acme/\n" + head, false, "", ""},
+        {"#@for " + std::string(32, 'A') + "\n" + head, false, "", ""},
+        {"#@for Acme\n#@expires 2027-01-01T00:00:00Z\n", false, "", ""},
+        {"#@for Acme\n#@signed 2027-02-01T00:00:00Z\n#@expires 2027-01-01T00:00:00Z\n", false, "", ""},
+        {"#@for Acme\n" + head + "#@revoke 0123\n", false, "", ""},
+        {"#@for Acme\n" + head + nineRevokes, false, "", ""},
+    };
+    for (const Case& c : cases) {
+        ListClaims claims;
+        EXPECT_EQ(ReadListClaims(c.text, &claims), c.reads) << c.text;
+        EXPECT_EQ(claims.name, c.name) << c.text;
+        EXPECT_EQ(claims.channel, c.channel) << c.text;
+    }
+    const std::pair<const char*, const char*> urls[] = {
+        {"https://pay.example/update/list.txt", ""}, {"https://pay.example/update/LIST.TXT?v=2", ""},
+        {"https://pay.example/update/Beta.txt#x", "beta"}, {"https://pay.example/update/beta", "beta"},
+        {"https://pay.example/a.b/list.old.txt", "list.old"},
+    };
+    for (const auto& [url, channel] : urls)
+        EXPECT_EQ(ListChannelOfUrl(url), channel) << url;
 }
 
 }  // namespace

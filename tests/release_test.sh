@@ -183,7 +183,7 @@ www=$work/www
 mkdir -p "$www/files"
 echo "release test payload" >"$www/files/payload.txt"
 printf '%s\n' 'install = %Program Files%\VexaReleaseTest' 'payload.txt = %App Path%\payload.txt' >"$work/modules.txt"
-"$root/build/host/vexa-publish" --sign "$build/keys/test-a.key" --expires 1 --output "$www/list.txt" \
+"$root/build/host/vexa-publish" --sign "$build/keys/test-a.key" --for VexaUpdater --expires 1 --output "$www/list.txt" \
   "$work/modules.txt" "$www/files" >/dev/null
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" >"$work/http.log" 2>&1 &

@@ -88,7 +88,7 @@ rm -rf "$install_dir"
 publish() {
   touch -d "2026-12-01 10:30:00 +0900" "$demo/release"/*
   build/host/vexa-publish --time-zone Asia/Seoul --output "$demo/www/update/list.txt" \
-    --sign "$root/build/x86_64/keys/demo.key" --expires 7 tools/demo/release.txt "$demo/release"
+    --sign "$root/build/x86_64/keys/demo.key" --for VexaUpdater --expires 7 tools/demo/release.txt "$demo/release"
   cp -p "$demo/release"/* "$demo/www/update/files/"
 }
 cp "$fixtures/versioned_1_0_3_2.dll" "$demo/release/VexaSign.dll"

@@ -109,6 +109,39 @@ SignedList SplitSignedList(std::string_view text, const LeadByteTable& table)
     return out;
 }
 
+namespace {
+
+// YYYY-MM-DDTHH:MM:SSZ as 14 digits; empty when malformed.
+std::string TimeDigits(std::string_view t)
+{
+    std::string d;
+    const bool ok = t.size() == 20 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' && t[16] == ':' &&
+                    t[19] == 'Z' && Digits(t, 0, 4, 1970, 9999, &d) && Digits(t, 5, 2, 1, 12, &d) &&
+                    Digits(t, 8, 2, 1, 31, &d) && Digits(t, 11, 2, 0, 23, &d) && Digits(t, 14, 2, 0, 59, &d) &&
+                    Digits(t, 17, 2, 0, 59, &d);
+    return ok ? d : std::string();
+}
+
+std::string TimeLine(std::string_view prefix, const std::string& d)
+{
+    return std::string(prefix) + d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" + d.substr(8, 2) +
+           ":" + d.substr(10, 2) + ":" + d.substr(12, 2) + "Z";
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+bool IsValidListName(std::string_view text, bool channel)
+{
+    if (text.empty() || text.size() > kMaxNameLength || !IsAsciiLetter(text[0]))
+        return false;
+    for (char c : text)
+        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && !(channel && (c == '-' || c == '_')))
+            return false;
+    return true;
+}
+
 bool ReadListExpiry(std::string_view signedText, std::string* digits, const LeadByteTable& table)
 {
     int found = 0;
@@ -118,14 +151,7 @@ bool ReadListExpiry(std::string_view signedText, std::string* digits, const Lead
         if (line.compare(0, kExpiresPrefix.size(), kExpiresPrefix) != 0)
             return;
         ++found;
-        const std::string_view t = line.substr(kExpiresPrefix.size());
-        // YYYY-MM-DDTHH:MM:SSZ
-        std::string d;
-        const bool ok = t.size() == 20 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' &&
-                        t[16] == ':' && t[19] == 'Z' && Digits(t, 0, 4, 1970, 9999, &d) && Digits(t, 5, 2, 1, 12, &d) &&
-                        Digits(t, 8, 2, 1, 31, &d) && Digits(t, 11, 2, 0, 23, &d) && Digits(t, 14, 2, 0, 59, &d) &&
-                        Digits(t, 17, 2, 0, 59, &d);
-        value = ok ? d : std::string();
+        value = TimeDigits(line.substr(kExpiresPrefix.size()));
     });
     if (found != 1 || value.empty())
         return false;
@@ -133,13 +159,69 @@ bool ReadListExpiry(std::string_view signedText, std::string* digits, const Lead
     return true;
 }
 
+bool ReadListClaims(std::string_view signedText, ListClaims* claims, const LeadByteTable& table)
+{
+    ListClaims read;
+    int fors = 0, signeds = 0;
+    bool ok = ReadListExpiry(signedText, &read.expires, table);
+    ForEachLine(signedText, table, [&](size_t start, size_t length) {
+        const std::string_view line = WithoutLineEnd(signedText.substr(start, length));
+        if (line.compare(0, kForPrefix.size(), kForPrefix) == 0) {
+            ++fors;
+            const std::string_view whom = line.substr(kForPrefix.size());
+            const size_t slash = whom.find('/');
+            read.name.assign(whom.substr(0, slash));
+            read.channel.assign(slash == std::string_view::npos ? std::string_view() : whom.substr(slash + 1));
+            ok = ok && IsValidListName(read.name, false) &&
+                 (slash == std::string_view::npos || IsValidListName(read.channel, true));
+        } else if (line.compare(0, kSignedPrefix.size(), kSignedPrefix) == 0) {
+            ++signeds;
+            read.signedAt = TimeDigits(line.substr(kSignedPrefix.size()));
+            ok = ok && !read.signedAt.empty();
+        } else if (line.compare(0, kRevokePrefix.size(), kRevokePrefix) == 0) {
+            const std::string_view id = line.substr(kRevokePrefix.size());
+            bool hex = id.size() == kKeyIdLength;
+            for (char c : id)
+                hex = hex && IsHexDigit(c);
+            ok = ok && hex && read.revokes.size() < kMaxRevokeLines;
+            if (ok)
+                read.revokes.emplace_back(id);
+        }
+    });
+    // A list cannot have been signed after it expires.
+    if (!ok || fors != 1 || signeds != 1 || read.signedAt > read.expires)
+        return false;
+    *claims = std::move(read);
+    return true;
+}
+
+std::string ListChannelOfUrl(std::string_view url)
+{
+    url = url.substr(0, url.find_first_of("?#"));
+    const size_t slash = url.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? url : url.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos)
+        name = name.substr(0, dot);
+    std::string channel(name);
+    for (char& c : channel)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return channel == "list" ? std::string() : channel;
+}
+
 std::string SignatureLine(const std::string& keyId, const std::string& signature)
 {
     return std::string(kSignaturePrefix) + keyId + " " + Base64Encode(signature);
 }
 
-std::string ExpiresLine(const std::string& d)
+std::string ExpiresLine(const std::string& d) { return TimeLine(kExpiresPrefix, d); }
+
+std::string SignedLine(const std::string& d) { return TimeLine(kSignedPrefix, d); }
+
+std::string ForLine(const std::string& name, const std::string& channel)
 {
-    return std::string(kExpiresPrefix) + d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" +
-           d.substr(8, 2) + ":" + d.substr(10, 2) + ":" + d.substr(12, 2) + "Z";
+    return std::string(kForPrefix) + name + (channel.empty() ? "" : "/" + channel);
 }
+
+std::string RevokeLine(const std::string& keyId) { return std::string(kRevokePrefix) + keyId; }

@@ -7,7 +7,11 @@
 // (KEY-ID: the first 16 hex digits of the SHA-256 of the key's DER SubjectPublicKeyInfo;
 // BASE64: an RSA PKCS#1 v1.5 signature over SHA-256), and exactly one line
 //     #@expires YYYY-MM-DDTHH:MM:SSZ
-// (UTC). Both start with '#', so the list's parser takes them for comments. What is signed
+// (UTC), and exactly one of each of
+//     #@for NAME            or  #@for NAME/CHANNEL   (whose control, and which of its lists)
+//     #@signed YYYY-MM-DDTHH:MM:SSZ                    (when it was signed, UTC)
+// with at most kMaxRevokeLines lines "#@revoke KEY-ID" (keys the control must no longer take).
+// All start with '#', so the list's parser takes them for comments. What is signed
 // is the list as the parser reads it (carriage returns removed) without its signature
 // lines; lines are split exactly as the parser splits them.
 #pragma once
@@ -21,6 +25,13 @@
 
 constexpr std::string_view kSignaturePrefix = "#@signature ";
 constexpr std::string_view kExpiresPrefix = "#@expires ";
+constexpr std::string_view kForPrefix = "#@for ";
+constexpr std::string_view kSignedPrefix = "#@signed ";
+constexpr std::string_view kRevokePrefix = "#@revoke ";
+// Identity names and channels: a letter, then letters and digits (channels also '-' and
+// '_'), at most 31 characters.
+constexpr size_t kMaxNameLength = 31;
+constexpr size_t kMaxRevokeLines = 8;
 constexpr size_t kKeyIdLength = 16;
 // A list with more signature lines than this is refused unchecked: a publisher signs with
 // one key, two while rotating; a hostile list must not buy hours of checks.
@@ -50,6 +61,29 @@ void TakeOutSignatureLines(std::string* text, std::vector<ListSignature>* signat
 bool ReadListExpiry(std::string_view signedText, std::string* digits,
                     const LeadByteTable& table = LeadByteTable::Ansi());
 
-// The two lines as a publisher writes them (without their line end).
+// What a signed text says of itself, beyond its expiry.
+struct ListClaims {
+    std::string name;                  // #@for's NAME
+    std::string channel;               // its CHANNEL; empty for the default one
+    std::string signedAt;              // #@signed as 14 digits
+    std::string expires;               // #@expires as 14 digits
+    std::vector<std::string> revokes;  // #@revoke key ids
+};
+
+// False when a line is missing, repeated or malformed, or there are too many revocations.
+bool ReadListClaims(std::string_view signedText, ListClaims* claims,
+                    const LeadByteTable& table = LeadByteTable::Ansi());
+
+// True for a valid identity name (channel: false) or channel name (channel: true).
+bool IsValidListName(std::string_view text, bool channel);
+
+// The channel a list URL asks for: its file name up to the last '.', without the query,
+// lower-cased; "list" (list.txt, the usual name) is the default channel, "".
+std::string ListChannelOfUrl(std::string_view url);
+
+// The lines as a publisher writes them (without their line end).
 std::string SignatureLine(const std::string& keyId, const std::string& signature);
 std::string ExpiresLine(const std::string& digits);  // digits: YYYYMMDDHHMMSS
+std::string SignedLine(const std::string& digits);
+std::string ForLine(const std::string& name, const std::string& channel);
+std::string RevokeLine(const std::string& keyId);

@@ -1,8 +1,13 @@
-// The module's own identifiers, fixed for the life of the product. res/VexaUpdater.idl
-// states the same values; the tests check that the type library agrees.
+// The module's identity: its name and ids, fixed when it is built from an identity file (the
+// CMake cache variable VEXA_IDENTITY; empty: the development identity, res/development.identity).
+// Each operator's releases carry their own, so that two operators' controls never share a
+// file, a registration or a registry key. The type library states the same ids; the tests
+// check that it agrees.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 extern const GUID LIBID_VEXAUPDATERLib;  // the type library
 extern const GUID DIID__DVexaUpdater;  // the script methods' dispatch interface
@@ -10,11 +15,20 @@ extern const GUID DIID__DVexaUpdaterEvents;  // the event dispatch interface (no
 extern const GUID CLSID_VexaUpdater;  // the control
 extern const GUID CLSID_VexaUpdaterPropPage;  // its property page
 
+struct ModuleIdentity {
+    const char* name;        // NAME: the control file NAME.ocx, registry keys and names
+    const char* progId;      // NAME.VexaUpdaterCtrl.1
+    const char* helperFile;  // NAMEEx.exe, in the system folder
+};
+const ModuleIdentity& Identity();
+
+// The identity is also kept as this tag followed by "key=value;..." text, which a release
+// check reads back from the module's bytes.
+#define VEXA_IDENTITY_RECORD_TAG "VEXA-IDENTITY:"
+
 // The published component categories "safe for scripting" and "safe for initializing".
 extern const GUID kCatidSafeForScripting;
 extern const GUID kCatidSafeForInitializing;
-
-#include <string>
 
 // A GUID as the registry writes it: "{XXXXXXXX-...}", in the ANSI code page.
 std::string GuidText(const GUID& guid);

@@ -18,6 +18,7 @@
 #include "framework/handles.h"
 #include "framework/narrow_string.h"
 #include "framework/sha256_hash.h"
+#include "trust/list_acceptance.h"
 #include "ui/run_state.h"
 #include "ui/skin_region.h"
 
@@ -80,6 +81,11 @@ public:
     // A keyed build's list keys (PEM): the list must be signed by one of them and not be
     // past its expiry, and every file must carry its digest (empty: not keyed).
     std::vector<std::string> m_listKeys;
+    // Whom a keyed list must be for (the build's identity name), and where the newest signing
+    // time taken and the revoked keys are kept (a registry root and key; empty: not kept).
+    std::string m_identityName;
+    HKEY m_listMemoryRoot = HKEY_CURRENT_USER;
+    std::string m_listMemoryKey;
     // The bound on every wait of a request (the tests shorten it), and whether the last
     // probe ended by running into it.
     DWORD m_networkTimeoutMs = kNetworkTimeoutMs;
@@ -138,6 +144,9 @@ public:
     DWORD ProbeContentLength(CString url);
     // Keyed builds: the fetched list's signature and expiry (error 48 when they fail).
     BOOL VerifyListSignature();
+    // What the keyed run remembers of the lists it took (engine/list_memory.cpp).
+    ListMemory ReadListMemory(const std::string& channel);
+    BOOL WriteListMemory(const std::string& channel, const ListMemory& memory);
     BOOL FetchListOnce();
 
     // --- retries (engine/retry.cpp)

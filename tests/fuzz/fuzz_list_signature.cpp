@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/list_format.h"
+#include "trust/list_acceptance.h"
 #include "trust/list_signature.h"
 #include "tests/fuzz/fuzz_check.h"
 
@@ -68,6 +69,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ReadListExpiry(split.signedText, &digits)) {
         CHECK(digits.size() == 14 && digits.find_first_not_of("0123456789") == std::string::npos, "14 digits");
         CHECK(ExpiresLine(digits).size() == kExpiresPrefix.size() + 20, "it writes back in its form");
+    }
+    // Claims that read are well-formed and judged without fault; the lines they write read back.
+    ListClaims claims;
+    if (ReadListClaims(split.signedText, &claims)) {
+        CHECK(IsValidListName(claims.name, false) && claims.signedAt <= claims.expires, "claims read whole");
+        CHECK(claims.revokes.size() <= kMaxRevokeLines, "revocations are bounded");
+        ListClaims back;
+        const std::string written = ForLine(claims.name, claims.channel) + "\n" + SignedLine(claims.signedAt) + "\n" +
+                                    ExpiresLine(claims.expires) + "\n";
+        CHECK(ReadListClaims(written, &back) && back.name == claims.name && back.channel == claims.channel,
+              "written claims read back");
+        const ListJudgement j = JudgeList({"0123456789abcdef"}, &claims, ListMemory(), claims.name, claims.channel,
+                                          "00000000000000");
+        CHECK(j.verdict == ListVerdict::Accepted && j.memory.newestSigned == claims.signedAt, "a fresh control takes it");
     }
     return 0;
 }

@@ -19,15 +19,27 @@ install = C:\vexa-keyed\app
 k1.dll = %App Path%\k1.dll
 k2.dat = %App Path%\data\k2.dat ; ATFIRST
 DESC
+# Every list is for the development identity, signed at one time, so that taking one never
+# makes another older; the rows that need another time or whom name it after.
+at=2026-07-15T12:00:00Z
 make() {
   local name=$1; shift
   "$publish" --time-zone UTC --output "$out/$name" "$@" "$out/release.txt" "$out/files" 2>/dev/null
 }
-make signed.txt --sign "$keys/test-a.key"
-make signed-b.txt --sign "$keys/test-b.key"
-make both.txt --sign "$keys/test-other.key" --sign "$keys/test-b.key"
-make other.txt --sign "$keys/test-other.key"
-make expired.txt --sign "$keys/test-a.key" --expires 0
-make nodigest.txt --sign "$keys/test-a.key" --no-sha256
+signed() { local name=$1; shift; make "$name" --for VexaUpdater --signed-at "$at" "$@"; }
+signed signed.txt --sign "$keys/test-a.key"
+signed signed-b.txt --sign "$keys/test-b.key"
+signed both.txt --sign "$keys/test-other.key" --sign "$keys/test-b.key"
+signed other.txt --sign "$keys/test-other.key"
+signed expired.txt --sign "$keys/test-a.key" --expires 0
+signed nodigest.txt --sign "$keys/test-a.key" --no-sha256
 make unsigned.txt
+# Whom and when: another identity, a channel, a day later and earlier, and a list by the
+# second key that revokes the first.
+make for-other.txt --sign "$keys/test-a.key" --for VexaOther --signed-at "$at"
+make beta.txt --sign "$keys/test-a.key" --for VexaUpdater/beta --signed-at "$at"
+make newer.txt --sign "$keys/test-a.key" --for VexaUpdater --signed-at 2026-07-16T12:00:00Z
+make older.txt --sign "$keys/test-a.key" --for VexaUpdater --signed-at 2026-07-14T12:00:00Z
+make revokes-a.txt --sign "$keys/test-b.key" --for VexaUpdater --signed-at "$at" \
+  --revoke "$("$publish" --key-id "$keys/test-a.pem")"
 "$publish" --verify "$keys/test-a.pem" "$out/signed.txt" >/dev/null

@@ -47,6 +47,8 @@ std::string KeyId(EVP_PKEY* key)
     return Sha256Hex(bytes).substr(0, kKeyIdLength);
 }
 
+}  // namespace
+
 std::string UtcDigits(long long unixTime)
 {
     const std::time_t t = static_cast<std::time_t>(unixTime);
@@ -57,18 +59,32 @@ std::string UtcDigits(long long unixTime)
     return digits;
 }
 
-}  // namespace
-
 std::string PublicKeyId(const std::string& publicKeyPem)
 {
     const Key key = ReadKey(publicKeyPem, false);
     return key ? KeyId(key.get()) : std::string();
 }
 
-bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems, long long expiresUnix,
+bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems, const ListHeader& header,
               std::string* error)
 {
-    std::string text = ExpiresLine(UtcDigits(expiresUnix)) + "\r\n" + *list;
+    if (!IsValidListName(header.name, false) || (!header.channel.empty() && !IsValidListName(header.channel, true))) {
+        *error = "--for takes NAME or NAME/CHANNEL: a letter, then letters and digits (a channel also - and _), at most 31";
+        return false;
+    }
+    if (header.signedUnix > header.expiresUnix) {
+        *error = "a list cannot be signed after it expires";
+        return false;
+    }
+    if (header.revokes.size() > kMaxRevokeLines) {
+        *error = "at most " + std::to_string(kMaxRevokeLines) + " keys are revoked by one list";
+        return false;
+    }
+    std::string text = ForLine(header.name, header.channel) + "\r\n" + SignedLine(UtcDigits(header.signedUnix)) +
+                       "\r\n" + ExpiresLine(UtcDigits(header.expiresUnix)) + "\r\n";
+    for (const std::string& id : header.revokes)
+        text += RevokeLine(id) + "\r\n";
+    text += *list;
     if (!text.empty() && text.back() != '\n')
         text += "\r\n";
     const std::string signedText = SplitSignedList(text).signedText;
@@ -100,7 +116,8 @@ bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems,
     return true;
 }
 
-bool VerifyList(const std::string& list, const std::string& publicKeyPem, long long nowUnix, std::string* why)
+bool VerifyList(const std::string& list, const std::string& publicKeyPem, long long nowUnix, std::string* why,
+                ListClaims* claims)
 {
     const Key key = ReadKey(publicKeyPem, false);
     if (!key) {
@@ -130,14 +147,16 @@ bool VerifyList(const std::string& list, const std::string& publicKeyPem, long l
         *why = "the signature by key " + id + " does not match the list: it was changed after signing";
         return false;
     }
-    std::string expires;
-    if (!ReadListExpiry(split.signedText, &expires)) {
-        *why = "the list has no single, well-formed #@expires line";
+    ListClaims read;
+    if (!ReadListClaims(split.signedText, &read)) {
+        *why = "the list has not one well-formed line each of #@for, #@signed and #@expires (or too many #@revoke)";
         return false;
     }
-    if (expires <= UtcDigits(nowUnix)) {
-        *why = "the list expired at " + expires.substr(0, 8) + " " + expires.substr(8) + " UTC";
+    if (read.expires <= UtcDigits(nowUnix)) {
+        *why = "the list expired at " + read.expires.substr(0, 8) + " " + read.expires.substr(8) + " UTC";
         return false;
     }
+    if (claims)
+        *claims = read;
     return true;
 }

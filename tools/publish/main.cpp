@@ -18,7 +18,9 @@ namespace {
 
 const char kHelp[] =
     "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256]\n"
-    "                    [--sign PRIVATE-KEY.pem]... [--expires DAYS] DESCRIPTION RELEASE-FOLDER\n"
+    "                    [--sign PRIVATE-KEY.pem]... --for NAME[/CHANNEL] [--expires DAYS]\n"
+    "                    [--revoke KEY-ID]... [--signed-at YYYY-MM-DDTHH:MM:SSZ]\n"
+    "                    DESCRIPTION RELEASE-FOLDER\n"
     "       vexa-publish --verify PUBLIC-KEY.pem LIST\n"
     "       vexa-publish --inspect MODULE\n"
     "       vexa-publish --key-id PUBLIC-KEY.pem\n"
@@ -48,11 +50,15 @@ const char kHelp[] =
     "\n"
     "--sign KEY.pem signs the list with that RSA private key (2048 to 4096 bits, PEM, as\n"
     "`openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:3072` writes); give it once per\n"
-    "key to carry several signatures (key rotation). A signed list gets an \"#@expires\" line\n"
-    "(UTC, --expires DAYS from now, default 30) and one \"#@signature\" line per key; a keyed\n"
-    "control refuses a list past its expiry, so publish again before then.\n"
-    "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does, and\n"
-    "says why it fails.\n"
+    "key to carry several signatures (key rotation). A signed list names whom it is for,\n"
+    "--for NAME (the release identity's name; the control fetches it as list.txt) or\n"
+    "NAME/CHANNEL (fetched as CHANNEL.txt), and gets \"#@for\", \"#@signed\" (now, UTC, or\n"
+    "--signed-at) and \"#@expires\" lines (UTC, --expires DAYS from now, default 30), one\n"
+    "\"#@revoke KEY-ID\" line per --revoke (at most 8), and one \"#@signature\" line per key.\n"
+    "A keyed control refuses a list for another name or channel, past its expiry, signed\n"
+    "before the newest list it took, or signed only by a key a list it took revoked.\n"
+    "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does (but\n"
+    "for no control's memory), prints whom it is for, and says why it fails.\n"
     "--inspect MODULE prints what a built VexaUpdater.ocx or VexaEx.exe was built with, one\n"
     "fact per line: \"version a.b.c.d\", \"site S\" per trusted site and \"key ID\" per list key\n"
     "(none of either: not locked, not keyed).\n"
@@ -87,6 +93,9 @@ int main(int argc, char** argv)
     std::string zone = "Asia/Seoul", output, description, folder, verifyKey;
     std::vector<std::string> signKeys;
     long long expiresDays = 30;
+    ListHeader header;
+    header.signedUnix = static_cast<long long>(std::time(nullptr));
+    bool forGiven = false;
     bool digests = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -133,6 +142,27 @@ int main(int argc, char** argv)
                 std::cerr << "vexa-publish: --expires takes 0 to 3650 days\n";
                 return 1;
             }
+        } else if (arg == "--for" && i + 1 < argc) {
+            const std::string whom = argv[++i];
+            const size_t slash = whom.find('/');
+            header.name = whom.substr(0, slash);
+            header.channel = slash == std::string::npos ? std::string() : whom.substr(slash + 1);
+            forGiven = true;
+        } else if (arg == "--revoke" && i + 1 < argc) {
+            header.revokes.push_back(argv[++i]);
+            const std::string& id = header.revokes.back();
+            if (id.size() != kKeyIdLength || id.find_first_not_of("0123456789abcdef") != std::string::npos) {
+                std::cerr << "vexa-publish: --revoke takes a key id (16 lower-case hex digits, --key-id prints it)\n";
+                return 1;
+            }
+        } else if (arg == "--signed-at" && i + 1 < argc) {
+            std::tm t = {};
+            const char* end = strptime(argv[++i], "%Y-%m-%dT%H:%M:%SZ", &t);
+            if (!end || *end) {
+                std::cerr << "vexa-publish: --signed-at takes YYYY-MM-DDTHH:MM:SSZ\n";
+                return 1;
+            }
+            header.signedUnix = static_cast<long long>(timegm(&t));
         } else if ((arg == "--time-zone" || arg == "--output") && i + 1 < argc) {
             (arg == "--output" ? output : zone) = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
@@ -162,11 +192,13 @@ int main(int argc, char** argv)
             std::cerr << "vexa-publish: cannot read " << description << "\n";
             return 2;
         }
-        if (!VerifyList(list, pem, static_cast<long long>(std::time(nullptr)), &why)) {
+        ListClaims claims;
+        if (!VerifyList(list, pem, static_cast<long long>(std::time(nullptr)), &why, &claims)) {
             std::cerr << "vexa-publish: " << description << ": " << why << "\n";
             return 6;
         }
-        std::cout << description << ": signed by key " << PublicKeyId(pem) << ", not expired\n";
+        std::cout << description << ": signed by key " << PublicKeyId(pem) << " for " << claims.name
+                  << (claims.channel.empty() ? "" : "/" + claims.channel) << ", not expired\n";
         return 0;
     }
     if (description.empty() || folder.empty()) {
@@ -203,6 +235,10 @@ int main(int argc, char** argv)
         std::cerr << "vexa-publish: refused: " << refusal << "\n";
     if (!list.refusals.empty())
         return 4;
+    if (!signKeys.empty() && !forGiven) {
+        std::cerr << "vexa-publish: a signed list names whom it is for: --for NAME[/CHANNEL] (see --help)\n";
+        return 1;
+    }
     if (!signKeys.empty()) {
         std::vector<std::string> pems;
         for (const std::string& path : signKeys) {
@@ -214,7 +250,8 @@ int main(int argc, char** argv)
             pems.push_back(pem);
         }
         std::string signError;
-        if (!SignList(&list.list, pems, static_cast<long long>(std::time(nullptr)) + expiresDays * 86400, &signError)) {
+        header.expiresUnix = static_cast<long long>(std::time(nullptr)) + expiresDays * 86400;
+        if (!SignList(&list.list, pems, header, &signError)) {
             std::cerr << "vexa-publish: " << signError << "\n";
             return 7;
         }
