@@ -59,7 +59,11 @@ wine() { VEXA_TIMEOUT=${VEXA_TIMEOUT:-180} tools/wine-run.sh "$prefix" "$@"; }
 
 # --- the release: what an operator ships -----------------------------------------------------
 tests/support/make-test-ca.sh "$demo/signing" signing "Vexa Demo"
-tools/release.sh --sites "127.0.0.1" --key "$root/build/x86_64/keys/demo.pem" --version 1.0.0.7 \
+# The demo operator's identity, made once and kept like a key (every release takes it).
+identity=$demo/VexaDemo.identity
+[ -f "$identity" ] || tools/release.sh --new-identity VexaDemo "$identity"
+clsid=$(sed -n 's/^control=//p' "$identity")
+tools/release.sh --identity "$identity" --sites "127.0.0.1" --key "$root/build/x86_64/keys/demo.pem" --version 1.0.0.7 \
   --cert "$demo/signing/signer.crt" --cert-key "$demo/signing/signer.key" --chain "$demo/signing/ca.crt" \
   --arch x86_64 --build-dir "$demo/release-build" --out "$demo/shipped"
 tools/release.sh --verify "$demo/shipped" --ca "$demo/signing/ca.crt"
@@ -69,16 +73,16 @@ tests/support/make-test-ca.sh "$demo/ca"
 wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/ca/ca.der")"
 wine "$(dos "$root/build/x86_64/trust_authority.exe")" "$(dos "$demo/signing/ca.der")"
 mkdir -p "$demo/package"
-(cd "$demo/package" && gcab -x "$demo/shipped/x86_64/VexaUpdater.cab" >/dev/null)
+(cd "$demo/package" && gcab -x "$demo/shipped/x86_64/VexaDemo.cab" >/dev/null)
 # What a browser checks before it installs: Windows' own Authenticode check of each module.
-wine "$(dos "$root/build/x86_64/trust_check.exe")" "$(dos "$demo/package/VexaUpdater.ocx")" \
-  "$(dos "$demo/package/VexaEx.exe")" | tr -d '\r' | sed 's/^/demo: /'
-wine rundll32.exe "advpack.dll,LaunchINFSection" "$(dos "$demo/package/VexaUpdater.inf"),DefaultInstall"
+wine "$(dos "$root/build/x86_64/trust_check.exe")" "$(dos "$demo/package/VexaDemo.ocx")" \
+  "$(dos "$demo/package/VexaDemoEx.exe")" | tr -d '\r' | sed 's/^/demo: /'
+wine rundll32.exe "advpack.dll,LaunchINFSection" "$(dos "$demo/package/VexaDemo.inf"),DefaultInstall"
 # advpack says nothing when a copy or a registration fails: check what it left.
-cmp -s "$prefix/drive_c/windows/system32/VexaEx.exe" "$demo/package/VexaEx.exe" \
+cmp -s "$prefix/drive_c/windows/system32/VexaDemoEx.exe" "$demo/package/VexaDemoEx.exe" \
   || { echo "demo: advpack did not put the helper in the system folder" >&2; exit 1; }
-registered=$(wine reg query 'HKLM\Software\Classes\CLSID\{11D8E293-CC6C-4437-9770-2714B130BBF2}\InprocServer32' /ve)
-grep -qF 'Downloaded Program Files\VexaUpdater.ocx' <<<"$registered" \
+registered=$(wine reg query "HKLM\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve)
+grep -qF 'Downloaded Program Files\VexaDemo.ocx' <<<"$registered" \
   || { echo "demo: advpack did not register the control" >&2; exit 1; }
 echo "demo: installed release $(tr '\n' ' ' <"$demo/shipped/release.txt")"
 install_dir="$prefix/drive_c/Program Files/VexaPay"
@@ -88,7 +92,7 @@ rm -rf "$install_dir"
 publish() {
   touch -d "2026-12-01 10:30:00 +0900" "$demo/release"/*
   build/host/vexa-publish --time-zone Asia/Seoul --output "$demo/www/update/list.txt" \
-    --sign "$root/build/x86_64/keys/demo.key" --for VexaUpdater --expires 7 tools/demo/release.txt "$demo/release"
+    --sign "$root/build/x86_64/keys/demo.key" --for VexaDemo --expires 7 tools/demo/release.txt "$demo/release"
   cp -p "$demo/release"/* "$demo/www/update/files/"
 }
 cp "$fixtures/versioned_1_0_3_2.dll" "$demo/release/VexaSign.dll"
@@ -162,7 +166,7 @@ run_page() {
   log_start=$(wc -l < "$demo/logs/access.log")
   fixtures_start=$(wc -l < "$fixture_log")
   VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
-    "$list_url" "$data_url" > "$demo/logs/page-$run.txt" 2>&1 &
+    "$list_url" "$data_url" VexaDemo.VexaUpdaterCtrl.1 > "$demo/logs/page-$run.txt" 2>&1 &
   local page=$!
   if [ -n "$shot" ]; then
     local window=""
@@ -257,7 +261,7 @@ grep -q '|1\.0\.9\.1|' "$demo/www/update/list.txt" || { echo "demo: the list was
 log_start=$(wc -l < "$demo/logs/access.log")
 before=$(md5sum "$install_dir/VexaSign.dll")
 VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
-  "$list_url" "$data_url" > "$demo/logs/page-4.txt" 2>&1 || true
+  "$list_url" "$data_url" VexaDemo.VexaUpdaterCtrl.1 > "$demo/logs/page-4.txt" 2>&1 || true
 after_list=$(tail -n +"$((log_start + 1))" "$demo/logs/access.log" | grep -vc ' /update/list.txt ' || true)
 # The changed list was served and fetched in this run: a dead server would show the rest too.
 fetched=$(tail -n +"$((log_start + 1))" "$demo/logs/access.log" | grep -c '^POST /update/list.txt HTTP/1.1 200 ' || true)
@@ -274,7 +278,7 @@ printf '%s\n' "$signed_list" > "$demo/www/update/list.txt"
 # The site lock: a list on a host the control is not locked to is refused before any request.
 log_start=$(wc -l < "$demo/logs/access.log")
 VEXA_FIXTURE_LOG=$(dos "$fixture_log") wine cscript.exe //nologo "$(dos "$root/tools/demo/page.js")" \
-  "https://localhost:$https/update/list.txt" "$data_url" > "$demo/logs/page-5.txt" 2>&1 || true
+  "https://localhost:$https/update/list.txt" "$data_url" VexaDemo.VexaUpdaterCtrl.1 > "$demo/logs/page-5.txt" 2>&1 || true
 echo
 echo "Run 5, a list on localhost (not 127.0.0.1): $(grep -m1 'DoUpdate returned' "$demo/logs/page-5.txt" || echo 'no result')"
 requests=$(( $(wc -l < "$demo/logs/access.log") - log_start ))

@@ -22,9 +22,7 @@ struct ModuleIdentity {
 };
 const ModuleIdentity& Identity();
 
-// The identity is also kept as this tag followed by "key=value;..." text, which a release
-// check reads back from the module's bytes.
-#define VEXA_IDENTITY_RECORD_TAG "VEXA-IDENTITY:"
+#include "trust/identity_record.h"
 
 // The published component categories "safe for scripting" and "safe for initializing".
 extern const GUID kCatidSafeForScripting;

@@ -59,9 +59,10 @@ const char kHelp[] =
     "before the newest list it took, or signed only by a key a list it took revoked.\n"
     "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does (but\n"
     "for no control's memory), prints whom it is for, and says why it fails.\n"
-    "--inspect MODULE prints what a built VexaUpdater.ocx or VexaEx.exe was built with, one\n"
-    "fact per line: \"version a.b.c.d\", \"site S\" per trusted site and \"key ID\" per list key\n"
-    "(none of either: not locked, not keyed).\n"
+    "--inspect MODULE prints what a built control or helper was built with, one fact per\n"
+    "line: \"version a.b.c.d\", \"identity name=...;kind=...;progid=...;helper=...;control=...\"\n"
+    "(its names and ids), \"site S\" per trusted site and \"key ID\" per list key (none of\n"
+    "either: not locked, not keyed). A module that carries a private key is refused (8).\n"
     "--key-id PUBLIC.pem prints the key's identifier as signature lines and --inspect name it.\n"
     "\n"
     "Refused (nothing is written): a \"|\" in a path, a target over 259 bytes, a target whose\n"
@@ -119,6 +120,7 @@ int main(int argc, char** argv)
                 return 8;
             }
             std::cout << "version " << facts.version << "\n";
+            std::cout << "identity " << facts.identity << "\n";
             for (const std::string& site : facts.sites)
                 std::cout << "site " << site << "\n";
             for (const std::string& key : facts.keyIds)
