@@ -209,7 +209,7 @@ BOOL UpdateProgressDialog::DownloadFileOnce(const CString& url, const CString& l
     };
     try {
         FormRequest request =
-            SendRequest(session, url, m_trustedSites, RequestShape::Form, m_networkTimeoutMs, extra);
+            SendRequest(session, url, m_trustedSites, RequestShape::Form, Bounds(), extra);
         if (request.badUrl) {
             RecordError(RunError::BadUrl);
             throw DownloadAbort();

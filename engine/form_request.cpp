@@ -33,9 +33,12 @@ CString RedirectTarget(CHttpFile& file, const CString& from)
     return CString(absolute.data());
 }
 
-void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, DWORD timeoutMs,
+void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, const NetworkBounds& bounds,
           const std::string& extraHeaders, FormRequest* request)
 {
+    // A run past its network ceiling starts no request.
+    if (PastDeadline(bounds))
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
     const bool form = shape == RequestShape::Form;
     DWORD flags = kNoCache | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (target.secure)
@@ -43,7 +46,7 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
     request->connection = session.GetHttpConnection(target.server, target.port);
     request->file = request->connection->OpenRequest(form && target.secure ? "POST" : "GET", target.object,
                                                      nullptr, nullptr, nullptr, flags);
-    request->file->SetTimeouts(timeoutMs, kLowSpeedBytes);
+    request->file->SetBounds(bounds);
     // An empty body, passed as a zeroed buffer of length 0.
     char body[1] = {};
     const std::string headers = (form ? std::string(kFormHeader) : std::string()) + extraHeaders;
@@ -82,7 +85,7 @@ BOOL ReadHttpTarget(const char* url, const SiteList& sites, HttpTarget* target)
 }
 
 FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
-                        DWORD timeoutMs, const std::string& extraHeaders)
+                        const NetworkBounds& bounds, const std::string& extraHeaders)
 {
     FormRequest request;
     HttpTarget target;
@@ -92,7 +95,7 @@ FormRequest SendRequest(CInternetSession& session, const CString& url, const Sit
     }
     CString current = url;
     for (int hop = 0;; ++hop) {
-        Send(session, target, shape, timeoutMs, extraHeaders, &request);
+        Send(session, target, shape, bounds, extraHeaders, &request);
         if (!IsRedirect(request.status))
             return request;
         const CString next = RedirectTarget(*request.file, current);

@@ -49,7 +49,7 @@ struct FormRequest {
 // Connects, sends and reads the status, following redirects itself: a hop from https to
 // http, a hop the lock does not trust, or one more than kMaxRedirects ends the request
 // with `refused`, and nothing goes to that hop. Throws CInternetException.
-// timeoutMs bounds each wait; extraHeaders: more request header lines, each ending in CR LF
+// bounds: each wait, the body's rate and the run's deadline; extraHeaders: more request header lines, each ending in CR LF
 // (a resumed download's Range).
 FormRequest SendRequest(CInternetSession& session, const CString& url, const SiteList& sites, RequestShape shape,
-                        DWORD timeoutMs, const std::string& extraHeaders = std::string());
+                        const NetworkBounds& bounds, const std::string& extraHeaders = std::string());

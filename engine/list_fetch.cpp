@@ -36,7 +36,7 @@ DWORD UpdateProgressDialog::ProbeContentLength(CString url)
         return 0;
     try {
         // The same reading, lock and redirect rules as every other request.
-        const FormRequest probe = SendRequest(session, url, m_trustedSites, RequestShape::Probe, m_networkTimeoutMs);
+        const FormRequest probe = SendRequest(session, url, m_trustedSites, RequestShape::Probe, Bounds());
         if (!probe.file)
             return 0;
         DWORD length = 0;
@@ -85,7 +85,7 @@ BOOL UpdateProgressDialog::FetchListOnce()
     }
 
     try {
-        FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form, m_networkTimeoutMs);
+        FormRequest request = SendRequest(session, m_listUrl, m_trustedSites, RequestShape::Form, Bounds());
         if (request.badUrl) {
             RecordError(RunError::BadUrl);
             return FALSE;

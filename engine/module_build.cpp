@@ -10,6 +10,9 @@
 #ifndef VEXA_NETWORK_TIMEOUT_MS
 #define VEXA_NETWORK_TIMEOUT_MS kNetworkTimeoutMs
 #endif
+#ifndef VEXA_NETWORK_CEILING_MS
+#define VEXA_NETWORK_CEILING_MS kNetworkCeilingMs
+#endif
 #ifndef VEXA_RETRY_BASE_MS
 #define VEXA_RETRY_BASE_MS kRetryBaseMs
 #endif
@@ -25,4 +28,5 @@ void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
     dialog.m_listMemoryKey = std::string(machine ? "Software\\" : "Software\\AppDataLow\\") + Identity().name;
     dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
     dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
+    dialog.m_networkCeilingMs = VEXA_NETWORK_CEILING_MS;
 }

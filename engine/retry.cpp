@@ -13,6 +13,16 @@ void UpdateProgressDialog::NoteTransientStatus(CHttpFile& file, DWORD status)
         m_retryAfterMs = RetryAfterMs(std::string_view(header, size));
 }
 
+NetworkBounds UpdateProgressDialog::Bounds() const
+{
+    return NetworkBounds{m_networkTimeoutMs, kRateFloorBytesPerSecond, m_networkStart + m_networkCeilingMs};
+}
+
+BOOL UpdateProgressDialog::NetworkTimeSpent() const
+{
+    return GetTickCount() - m_networkStart >= m_networkCeilingMs ? TRUE : FALSE;
+}
+
 BOOL UpdateProgressDialog::WaitBeforeRetry(int attempt)
 {
     // Tries of many visitors after one outage should not arrive together.

@@ -7,10 +7,14 @@
 // Every wait of a request (connect, send, each receive) ends after this long: a slow mobile
 // line still delivers something within it, a stalled server ends its step within a minute.
 constexpr unsigned long kNetworkTimeoutMs = 30000;
-// A response that brings fewer body bytes than this in a span of the timeout has timed
-// out too: a server that trickles a byte now and then would otherwise hold the run for as
-// long as it likes. A slow mobile line brings many times more.
-constexpr unsigned long kLowSpeedBytes = 1024;
+// The rate floor: a body whose average rate over a span of twice the timeout (60 s) falls
+// under this has timed out too, so a server that trickles just enough to answer each wait
+// cannot hold the run. 4 KiB/s is a quarter of the slowest line served (16 KiB/s).
+constexpr unsigned long kRateFloorBytesPerSecond = 4096;
+// The run's network ceiling: no request starts, and none goes on, once the run has spent
+// this long (the last wait may run on by the timeout and a half). A line at the floor
+// still fetches the list and files of the size the README allows a run (24 MiB) within it.
+constexpr unsigned long kNetworkCeilingMs = 2ul * 60 * 60 * 1000;
 // The first wait before a retry; the next ones double it.
 constexpr unsigned long kRetryBaseMs = 1000;
 // Tries after the first, per request.

@@ -217,6 +217,8 @@ DWORD CInternetFile::ReadIntoState(size_t most)
     if (own.size() < ask)
         own.resize(ask);
     const DWORD start = GetTickCount();
+    if (m_hasDeadline && static_cast<LONG>(start - m_deadline) >= 0)
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
     if (!m_spanStarted) {
         m_spanStart = start;
         m_spanStarted = true;
@@ -231,11 +233,12 @@ DWORD CInternetFile::ReadIntoState(size_t most)
     if (!Await(InternetReadFile(m_handle.Get(), own.data(), take, &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
     // Each read may come within the timeout while the body as a whole crawls: a span of
-    // the timeout that brought too little ends the request as a timeout would.
+    // twice the timeout whose rate stayed under the floor ends the request as a timeout would.
     m_spanBytes += m_state->read;
     const DWORD now = GetTickCount();
-    if (m_timeoutMs && now - m_spanStart >= m_timeoutMs) {
-        if (m_state->read != 0 && m_spanBytes < m_lowSpeedBytes)
+    const DWORD span = 2 * m_timeoutMs;
+    if (m_timeoutMs && now - m_spanStart >= span) {
+        if (m_state->read != 0 && m_spanBytes * 1000 < static_cast<unsigned long long>(m_floorBytesPerSecond) * span)
             throw CInternetException(ERROR_INTERNET_TIMEOUT);
         m_spanStart = now;
         m_spanBytes = 0;
@@ -320,10 +323,18 @@ void CHttpFile::SendRequest(const char* headers, DWORD headersLength, void* opti
         ThrowLastInternetError(TimedOut(start));
 }
 
-void CInternetFile::SetTimeouts(DWORD ms, DWORD lowSpeedBytes)
+bool PastDeadline(const NetworkBounds& bounds)
 {
+    return bounds.hasDeadline && static_cast<LONG>(GetTickCount() - bounds.deadline) >= 0;
+}
+
+void CInternetFile::SetBounds(const NetworkBounds& bounds)
+{
+    DWORD ms = bounds.timeoutMs;
     m_timeoutMs = ms;
-    m_lowSpeedBytes = lowSpeedBytes;
+    m_floorBytesPerSecond = bounds.floorBytesPerSecond;
+    m_deadline = bounds.deadline;
+    m_hasDeadline = bounds.hasDeadline;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
         InternetSetOptionA(m_handle.Get(), option, &ms, sizeof(ms));
 }

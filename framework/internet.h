@@ -25,6 +25,19 @@ constexpr DWORD AFX_INET_SERVICE_FILE = 5;
 BOOL AfxParseURL(const char* url, DWORD& serviceType, CString& server, CString& object,
                  INTERNET_PORT& port);
 
+// What bounds one request: every wait (timeoutMs), the body's average rate over a span of
+// twice that (at least floorBytesPerSecond), and the run's deadline (a GetTickCount value)
+// after which nothing starts or goes on.
+struct NetworkBounds {
+    DWORD timeoutMs = 0;
+    DWORD floorBytesPerSecond = 0;
+    DWORD deadline = 0;
+    bool hasDeadline = true;
+};
+
+// Whether the bounds' deadline has passed.
+bool PastDeadline(const NetworkBounds& bounds);
+
 class CInternetException {
 public:
     explicit CInternetException(DWORD error) : m_dwError(error) {}
@@ -68,11 +81,12 @@ public:
     UINT ReadView(const char** data, UINT most);
     void Close() { m_handle.Close(); }
     HINTERNET Handle() const { return m_handle.Get(); }
-    // Bounds every wait of this request (connect, send, receive) by ms; set before sending.
-    // The platform's own bounds are set, and each call is also given up after ms plus a
-    // margin (Wine ignores the connect bound). A span of ms in which the body brings fewer
-    // than lowSpeedBytes is a timeout as well.
-    void SetTimeouts(DWORD ms, DWORD lowSpeedBytes);
+    // Bounds every wait of this request (connect, send, receive) by the bounds' timeout; set
+    // before sending. The platform's own bounds are set, and each call is also given up after
+    // the timeout plus a margin (Wine ignores the connect bound). A span of twice the timeout
+    // in which the body's rate stays under the floor is a timeout as well, and so is a read
+    // once the deadline has passed.
+    void SetBounds(const NetworkBounds& bounds);
     // Body bytes taken from the connection so far, carriage returns included.
     unsigned long long BytesReceived() const { return m_received; }
 
@@ -102,8 +116,10 @@ private:
     // The body's bytes that have arrived, waiting (bounded) until some have or the body ended.
     DWORD AwaitAvailable(DWORD start);
     DWORD m_timeoutMs = 0;
-    DWORD m_lowSpeedBytes = 0;
-    // The current span of the low-speed check: when it began and the bytes it brought.
+    DWORD m_floorBytesPerSecond = 0;
+    DWORD m_deadline = 0;
+    bool m_hasDeadline = false;
+    // The current span of the rate floor: when it began and the bytes it brought.
     DWORD m_spanStart = 0;
     unsigned long long m_spanBytes = 0;
     bool m_spanStarted = false;

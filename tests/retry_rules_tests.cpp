@@ -50,7 +50,13 @@ TEST(RetryRules, BackoffDoublesWithinAQuarterAndTheBudgetBoundsAllWaits)
     EXPECT_EQ(kRunRetryBudgetMs, 60000u) << "the run's budget the README gives";
     EXPECT_EQ(kMaxRetries, 3) << "three tries after the first";
     EXPECT_EQ(kNetworkTimeoutMs, 30000u) << "the bound on every wait the README gives";
-    EXPECT_EQ(kLowSpeedBytes, 1024u) << "the least a span of the bound must bring";
+    EXPECT_EQ(kRateFloorBytesPerSecond, 4096u) << "the rate floor over a span of twice the bound";
+    EXPECT_EQ(kNetworkCeilingMs, 7200000u) << "the run's network ceiling, two hours";
+    // The README's arithmetic: at the floor, the 24 MiB a run may fetch fits the ceiling;
+    // at 16 KiB/s an 8 MiB file takes under ten minutes, each span bringing four floors.
+    EXPECT_LE(24ull * 1024 * 1024 * 1000 / kRateFloorBytesPerSecond, kNetworkCeilingMs);
+    EXPECT_LT(8ull * 1024 * 1024 * 1000 / (16 * 1024), 10ull * 60 * 1000);
+    EXPECT_EQ(16u * 1024 / kRateFloorBytesPerSecond, 4u);
     EXPECT_EQ(kMaxReconnects, 64) << "reconnections after a cut, per request";
     struct Case {
         unsigned retryAfterMs;

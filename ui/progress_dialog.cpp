@@ -3,7 +3,8 @@
 
 #include "framework/module.h"
 
-UpdateProgressDialog::UpdateProgressDialog() : CDialog(IDD_UPDATE_PROGRESS, nullptr) {}
+// A job driven step by step (without its window) counts its network time from its making.
+UpdateProgressDialog::UpdateProgressDialog() : CDialog(IDD_UPDATE_PROGRESS, nullptr), m_networkStart(GetTickCount()) {}
 
 UpdateProgressDialog::~UpdateProgressDialog() = default;
 
@@ -71,6 +72,7 @@ void UpdateProgressDialog::PrepareWindow()
     m_stopRequested = false;
     m_retryWaitedMs = 0;
     m_retryAttempt = 0;
+    m_networkStart = GetTickCount();
     // Only a folder that this run's list names is ever deleted at its end.
     m_installFolder.Empty();
     m_stagingFolder.Empty();

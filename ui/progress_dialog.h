@@ -16,6 +16,7 @@
 #include "engine/update_item.h"
 #include "framework/dialog.h"
 #include "framework/handles.h"
+#include "framework/internet.h"
 #include "framework/narrow_string.h"
 #include "framework/sha256_hash.h"
 #include "trust/list_acceptance.h"
@@ -89,6 +90,9 @@ public:
     // The bound on every wait of a request (the tests shorten it), and whether the last
     // probe ended by running into it.
     DWORD m_networkTimeoutMs = kNetworkTimeoutMs;
+    // The run's network ceiling (the tests shorten it) and when the run's network time began.
+    DWORD m_networkCeilingMs = kNetworkCeilingMs;
+    DWORD m_networkStart = 0;
     DWORD m_probeError = 0;  // the WinINet error that ended the last probe, 0 for none
     // Retries: the first wait and the run's budget for all waits (the tests shorten both),
     // what the run has waited so far, and what the last try said of itself.
@@ -158,6 +162,9 @@ public:
     // Waits before retry number attempt + 1, showing it; false when the run's retry budget
     // or a quitting host says no.
     BOOL WaitBeforeRetry(int attempt);
+    // The bounds of the run's next request; whether its network time is spent.
+    NetworkBounds Bounds() const;
+    BOOL NetworkTimeSpent() const;
     BOOL ParseUpdateEntry(CString line);
 
     // --- file tests of the version check (engine/version_check.cpp)
@@ -237,7 +244,7 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
         const DWORD started = GetTickCount();
         if (once())
             return TRUE;
-        if (m_transientFailure && m_madeProgress && reconnects < kMaxReconnects) {
+        if (m_transientFailure && m_madeProgress && reconnects < kMaxReconnects && !NetworkTimeSpent()) {
             ++reconnects;
             --attempt;  // a connection that delivered and then dropped: reconnect at once
             ClearLastError();
@@ -252,7 +259,7 @@ BOOL UpdateProgressDialog::WithRetries(Try once)
             firstCode = m_lastErrorCode;
             firstText = m_lastErrorText;
         }
-        if (!m_transientFailure || attempt == kMaxRetries || !WaitBeforeRetry(attempt)) {
+        if (!m_transientFailure || attempt == kMaxRetries || NetworkTimeSpent() || !WaitBeforeRetry(attempt)) {
             m_lastErrorCode = firstCode;
             m_lastErrorText = firstText;
             return FALSE;

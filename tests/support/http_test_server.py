@@ -22,6 +22,8 @@ Paths:
   /long/<file>                 announces size - min(100, size), sends the whole file, closes
   /slow/<bytes-per-s>/<file>   like /<file>, sent at that rate (a link's speed); a request with
                                the agent "Updater" gets only the head, as /bare-probe/
+  /burst/<bytes>/<ms>/<file>   like /<file>, sent <bytes> at a time with <ms> of silence between;
+                               a request with the agent "Updater" gets only the head
   /tamper/<file>               like /<file>, of the same length, with its middle byte changed
   /redirect/<code>/<target>    that status (301, 302, 303, 307, 308) with Location: <target>, the
                                rest of the path percent-decoded (an absolute or relative URL)
@@ -342,6 +344,11 @@ class Handler(socketserver.BaseRequestHandler):
                 return self.file_plan(path[len("/tamper/"):], "tamper")
             if path.startswith("/long/"):
                 return self.file_plan(path[len("/long/"):], "long")
+            if path.startswith("/burst/") and len(segments) >= 5:
+                status, mode, full, _ = self.file_plan("/".join(segments[4:]), "burst")
+                if full is not None and agent == "Updater":
+                    return (200, "head-only", full, None)
+                return (status, mode, full, (max(1, int(segments[2])), float(segments[3]) / 1000))
             if path.startswith("/slow/") and len(segments) >= 4:
                 status, mode, full, _ = self.file_plan("/".join(segments[3:]), "slow")
                 return (status, mode, full, max(1, int(segments[2])))
@@ -445,6 +452,20 @@ class Handler(socketserver.BaseRequestHandler):
             return False
         if mode == "stall":
             self.state.stop.wait(argument)
+            return False
+        if mode == "burst":
+            size = os.path.getsize(full)
+            self.head(200, kind_of(full) + [("Content-Length", str(size))], True)
+            if method != "HEAD":
+                burst, gap = argument
+                with open(full, "rb") as f:
+                    while True:
+                        data = f.read(burst)
+                        if not data:
+                            break
+                        self.send(data)
+                        if f.tell() < size and self.state.stop.wait(gap):
+                            break
             return False
         if mode == "stall-body":
             size = os.path.getsize(full)

@@ -6,7 +6,10 @@ std::string ScratchFolder(const std::string& name)
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "vexa-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+    std::string leaf = name;  // a parameterised test's name holds '/'
+    for (char& c : leaf)
+        c = c == '/' ? '-' : c;
+    const std::string folder = std::string(temp) + "vexa-" + std::to_string(GetCurrentProcessId()) + "-" + leaf;
     RemoveFolderTree(folder);
     return folder;
 }
