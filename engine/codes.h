@@ -35,6 +35,7 @@ enum class RunError {
     ListOlder,
     NoList,
     StagingFolder,
+    StagingFolderRefused,
     LoadFailed,
     NotRegistrable,
     NoEntryPoint,

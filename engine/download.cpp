@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <sddl.h>
+#include <shlobj.h>
+
 #include "engine/form_request.h"
 #include "framework/handles.h"
 #include "framework/internet.h"
@@ -74,13 +78,61 @@ BOOL UpdateProgressDialog::CountUpdates()
     return TRUE;
 }
 
+// Full control for the system and administrators, reading for users, nothing inherited.
+const char kElevatedStagingFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// The folder without a trailing separator, and the folder above it (whole characters only).
+static void SplitFolder(const std::string& path, std::string* folder, std::string* parent)
+{
+    const LeadByteTable& table = LeadByteTable::Ansi();
+    size_t last = std::string::npos, end = path.size();
+    for (size_t pos = 0; pos < path.size(); pos += MbCharLength(path, pos, table)) {
+        if (path[pos] != '\\')
+            continue;
+        if (pos + 1 == path.size())
+            end = pos;
+        else
+            last = pos;
+    }
+    *folder = path.substr(0, end);
+    *parent = last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
 BOOL UpdateProgressDialog::CreateStagingFolder()
 {
     ClearLastError();
-    if (MakeDirectoryPath(m_stagingFolder))
-        return TRUE;
-    RecordError(RunError::StagingFolder);
-    return FALSE;
+    std::string folder, parent;
+    SplitFolder(m_stagingFolder.Str(), &folder, &parent);
+    // What is staged must be what this run checked: a folder left from before is emptied by
+    // removing it, and one that is a junction, a link or a file is refused (it could lead the
+    // run's writes, and the elevated copy's reads, anywhere).
+    const DWORD found = GetFileAttributesA(folder.c_str());
+    if (found != INVALID_FILE_ATTRIBUTES &&
+        ((found & FILE_ATTRIBUTE_REPARSE_POINT) || !(found & FILE_ATTRIBUTE_DIRECTORY))) {
+        RecordError(RunError::StagingFolderRefused);
+        return FALSE;
+    }
+    if (found != INVALID_FILE_ATTRIBUTES && (!RemoveStagingFolder(folder.c_str()) || IsDirectory(folder))) {
+        RecordError(RunError::StagingFolder);
+        return FALSE;
+    }
+    // Made fresh, so that nobody else's permissions come with it: an elevated run's is
+    // writable only by administrators and the system.
+    SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (IsUserAnAdmin() && ConvertStringSecurityDescriptorToSecurityDescriptorA(kElevatedStagingFolderSddl,
+                                                                                SDDL_REVISION_1, &descriptor, nullptr))
+        security.lpSecurityDescriptor = descriptor;
+    const bool made = (parent.empty() || MakeDirectoryPath(parent.c_str())) &&
+                      CreateDirectoryA(folder.c_str(), &security) != FALSE;
+    if (descriptor)
+        LocalFree(descriptor);
+    const DWORD now = GetFileAttributesA(folder.c_str());
+    if (!made || now == INVALID_FILE_ATTRIBUTES || (now & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RecordError(RunError::StagingFolder);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL UpdateProgressDialog::MakeDirectoryPath(const CString& folder)

@@ -266,6 +266,9 @@ BOOL UpdateProgressDialog::RemoveStagingFolder(const CString& folder)
     const DWORD attributes = GetFileAttributesA(buffer);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return TRUE;
+    // A link put in its place is removed itself: what it points at is never deleted.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return RemoveDirectoryA(buffer);
     SHFILEOPSTRUCTA operation = {};
     operation.hwnd = m_hWnd;
     operation.wFunc = FO_DELETE;

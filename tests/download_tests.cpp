@@ -1,5 +1,9 @@
 // Counting, the staging folder and the download of each file, against the local test
 // server; the files are checked on disk.
+#include <windows.h>
+#include <sddl.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -85,6 +89,58 @@ TEST(StagingFolder, CreatedWithEveryMissingFolderAbove)
     EXPECT_FALSE(job.CreateStagingFolder()) << "a file where a folder must be";
     EXPECT_EQ(job.m_lastErrorCode, 53) << "error code";
     EXPECT_EQ(job.m_lastErrorText.Str(), "파일을 저장할 폴더를 생성할수 없습니다.") << "error text";
+
+    // Made fresh each run: what an earlier run (or anyone) left there is gone; a link or a
+    // file in its place is refused, and what it points at is left alone.
+    ASSERT_TRUE(CreateDirectoryA((root + "\\left").c_str(), nullptr) &&
+                CreateDirectoryA((root + "\\left\\Update").c_str(), nullptr) &&
+                WriteFileBytes(root + "\\left\\Update\\a.dll", "planted"));
+    ASSERT_TRUE(CreateDirectoryA((root + "\\filed").c_str(), nullptr) && WriteFileBytes(root + "\\filed\\Update", "x"));
+    const char* const refused = "업데이트 폴더가 연결 지점이거나 파일입니다.";
+    struct Case {
+        std::string parent;
+        bool made;
+        const char* text;
+    };
+    const Case cases[] = {
+        {root + "\\left", true, ""},
+        {FixturePath("staging-link"), false, refused},
+        {root + "\\filed", false, refused},
+    };
+    for (const Case& c : cases) {
+        job.m_stagingFolder = (c.parent + "\\Update").c_str();
+        EXPECT_EQ(job.CreateStagingFolder() != FALSE, c.made) << c.parent;
+        EXPECT_EQ(job.m_lastErrorText.Str(), c.text) << c.parent;
+    }
+    EXPECT_FALSE(FileExists(root + "\\left\\Update\\a.dll")) << "the folder left from before was made anew";
+    std::string kept;
+    EXPECT_TRUE(ReadWholeFile(FixturePath("staging-target") + "\\a.dll", &kept) && kept == "kept")
+        << "a link's target untouched";
+    // An administrator's (the elevated helper's) folder: only administrators and the system
+    // may write. Wine keeps no permissions on files, so the descriptor asked for is read.
+    {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(kElevatedStagingFolderSddl, SDDL_REVISION_1,
+                                                                         &descriptor, nullptr));
+        BOOL present = FALSE, defaulted = FALSE;
+        ACL* dacl = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present && dacl);
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited";
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+            char* sid = nullptr;
+            ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &sid));
+            const std::string who = sid;
+            LocalFree(sid);
+            const bool writes = (ace->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | GENERIC_ALL)) != 0;
+            EXPECT_TRUE(!writes || who == "S-1-5-18" || who == "S-1-5-32-544") << who << " may write";
+        }
+        LocalFree(descriptor);
+    }
 
     const std::string longPath = root + "\\" + std::string(300 - root.size(), 'x');
     EXPECT_FALSE(job.MakeDirectoryPath(longPath.c_str())) << "a path the shell cannot take fails";

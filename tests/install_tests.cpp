@@ -532,6 +532,11 @@ TEST_F(InstallOne, RemovingTheStagingFolder)
     WriteFileBytes(staging + "\\가나\\b.dll", "b");
     EXPECT_TRUE(job.RemoveStagingFolder(staging.c_str())) << "removed";
     EXPECT_FALSE(FileExists(staging)) << "with everything in it";
+    // A link put in its place during the run: what it points at is kept.
+    job.RemoveStagingFolder((FixturePath("staging-link") + "\\Update").c_str());
+    std::string kept;
+    EXPECT_TRUE(ReadWholeFile(FixturePath("staging-target") + "\\a.dll", &kept) && kept == "kept")
+        << "nothing deleted through a link";
 
     // A path of 259 characters whose first 258 name a real folder: cut to fit, it would
     // delete that folder.

@@ -29,6 +29,9 @@ constexpr UINT IDB_BAR = 203;
 
 class CHttpFile;
 
+// The permissions of an elevated run's staging folder (SDDL).
+extern const char kElevatedStagingFolderSddl[];
+
 class UpdateProgressDialog : public CDialog, public SkinRegion {
 public:
     UpdateProgressDialog();
