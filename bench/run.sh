@@ -16,7 +16,7 @@ trap 'rm -f "$rows"' EXIT
 status=0
 for program in "${programs[@]}"; do
   echo "== $program"
-  tools/wine-run.sh "$build/wineprefix" "$build/bench/$program.exe" 2> >(grep -v setlocale >&2) \
+  VEXA_TIMEOUT=900 tools/wine-run.sh "$build/wineprefix" "$build/bench/$program.exe" 2> >(grep -v setlocale >&2) \
     | tee >(grep '^@row|' >>"$rows") | grep -v '^@row|' || status=1
 done
 echo

@@ -6,7 +6,10 @@
 
 #include "engine/codes.h"
 #include "engine/data_url.h"
+#include "engine/file_version_info.h"
 #include "engine/module_build.h"
+#include "engine/run_report.h"
+#include "framework/module.h"
 #include "framework/handles.h"
 #include "trust/base64.h"
 #include "trust/module_ids.h"
@@ -25,6 +28,33 @@ void Base64Encoder::Encode(CString input)
 namespace {
 
 CVexaUpdaterCtrl* Self(COleControl* control) { return static_cast<CVexaUpdaterCtrl*>(control); }
+
+// A code page 949 text as the script's string.
+void SetText(VARIANT* result, const std::string& text)
+{
+    const int length = MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+    if (result->bstrVal)
+        MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), result->bstrVal, length);
+}
+
+// The code table's row for a recorded error: the one with its text, else the code's first.
+const CodeRow* RowOf(int code, const std::string& text)
+{
+    size_t count = 0;
+    const CodeRow* rows = AllCodes(&count);
+    const CodeRow* first = nullptr;
+    for (size_t i = 0; i < count; ++i) {
+        if (std::string(rows[i].kind) != "error" || rows[i].code != code)
+            continue;
+        if (!first)
+            first = &rows[i];
+        if (!text.empty() && text == rows[i].text)
+            return &rows[i];
+    }
+    return first;
+}
 
 // One run at a time on the machine: two controls on one page, or two pages, would stage into
 // the same folder and install each other's bytes. A named mutex holds the run across
@@ -75,6 +105,10 @@ const DispatchEntry kMethods[] = {
          result->vt = VT_I2;
          result->iVal = Self(c)->DoUpdate();
      }},
+    {5, L"GetLastRun", nullptr,
+     [](COleControl* c, const CString&, VARIANT* result) { SetText(result, Self(c)->GetLastRun()); }},
+    {6, L"GetVersion", nullptr,
+     [](COleControl* c, const CString&, VARIANT* result) { SetText(result, Self(c)->GetVersion()); }},
 };
 
 // OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
@@ -178,6 +212,81 @@ STDMETHODIMP CVexaUpdaterCtrl::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWO
 
 short CVexaUpdaterCtrl::DoUpdate()
 {
+    m_helperExit = kNoHelperExit;
+    const short result = RunUpdate();
+    // A call while this control's run goes on leaves that run's record to it.
+    if (result == kDoUpdateNotStarted && m_running)
+        return result;
+    RecordLastRun(result);
+    return result;
+}
+
+void CVexaUpdaterCtrl::RecordLastRun(short result)
+{
+    const UpdateProgressDialog& run = m_progressDialog;
+    RunReport report;
+    report.identity = Identity().name;
+    report.version = GetVersion();
+    report.helperExit = m_helperExit;
+    if (result == kDoUpdateRefused) {
+        report.outcome = "refused";
+    } else if (result != kDoUpdateDone) {
+        report.outcome = "busy";
+    } else {
+        report.files = run.m_runFiles;
+        report.listSigned = run.m_listSigned;
+        report.listExpires = run.m_listExpires;
+        const bool finished = run.m_runState == Completed || run.m_runState == UpToDate;
+        int fileCode = 0;
+        bool fileFailed = false;
+        for (const RunFile& file : report.files) {
+            const bool failed = file.result != kResultInstalled && file.decision == kDecisionUpdate;
+            fileFailed = fileFailed || failed;
+            if (failed && !fileCode)
+                fileCode = file.code;
+        }
+        report.code = finished ? fileCode : run.m_lastErrorCode;
+        const bool refused = report.code == ErrorRow(RunError::ListUnsigned).code ||
+                             report.code == ErrorRow(RunError::ListOlder).code;
+        if (run.m_handedOver)
+            report.outcome = "handed-over";
+        else if (!finished)
+            report.outcome = refused ? "refused" : "failed";
+        else if (fileFailed)
+            report.outcome = "failed";
+        else
+            report.outcome = run.m_filesToUpdate > 0 ? "installed" : "up-to-date";
+        if (const CodeRow* row = report.code ? RowOf(report.code, run.m_lastErrorText.Str()) : nullptr) {
+            report.meaning = row->meaning;
+            report.text = *row->text ? row->text : run.m_lastErrorText.Str();
+        }
+    }
+    m_lastRun = RunReportJson(report);
+}
+
+std::string CVexaUpdaterCtrl::GetLastRun() const
+{
+    return m_lastRun.empty() ? RunReportJson([] {
+        RunReport none;
+        none.identity = Identity().name;
+        return none;
+    }()) : m_lastRun;
+}
+
+std::string CVexaUpdaterCtrl::GetVersion() const
+{
+    FileVersionInfo info;
+    VS_FIXEDFILEINFO fixed = {};
+    if (!info.Load(ThisModulePath().c_str()) || !info.GetFixedInfo(&fixed))
+        return std::string();
+    char text[32] = {};
+    wsprintfA(text, "%u.%u.%u.%u", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
+              HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
+    return text;
+}
+
+short CVexaUpdaterCtrl::RunUpdate()
+{
     // A page timer firing inside the modal loop: the running job is left alone.
     if (m_running)
         return kDoUpdateNotStarted;
@@ -207,13 +316,13 @@ short CVexaUpdaterCtrl::DoUpdate()
     // A dialog that could not be created ran no run: an earlier run's hand-over flag
     // must not start the helper again.
     if (end == IDOK && m_progressDialog.m_handedOver)
-        LaunchHelper(list, data, title);
+        m_helperExit = LaunchHelper(list, data, title);
     if (end == IDOK)
         return kDoUpdateDone;
     return end == IDCANCEL ? kDoUpdateCancelled : kDoUpdateNotStarted;
 }
 
-void CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, const CString& title)
+int CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, const CString& title)
 {
     char system[260] = {};
     GetSystemDirectoryA(system, sizeof(system));
@@ -244,6 +353,9 @@ void CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, co
     ShellExecuteExA(&info);
     // Without a process (the start failed) there is nothing to wait for.
     KernelHandle process(info.hProcess);
-    if (process)
-        WaitForSingleObject(process.Get(), INFINITE);
+    if (!process)
+        return kNoHelperExit;
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD exitCode = 0;
+    return GetExitCodeProcess(process.Get(), &exitCode) ? static_cast<int>(exitCode) : kNoHelperExit;
 }

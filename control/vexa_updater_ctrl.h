@@ -43,6 +43,9 @@ public:
     void SetListFileURL(const CString& szListFileURL);
     void SetDataFileURL(const CString& szDataFileURL);
     short DoUpdate();
+    // The last run as one JSON object, and the control's version "a.b.c.d".
+    std::string GetLastRun() const;
+    std::string GetVersion() const;
 
     UpdateProgressDialog m_progressDialog;
     CString m_listFileUrl;
@@ -52,7 +55,10 @@ public:
 private:
     // list, data, title: the texts of the run that handed over (a setter called during the
     // run does not change them).
-    void LaunchHelper(const CString& list, const CString& data, const CString& title);
+    // Its exit code, -1 when it could not be started.
+    int LaunchHelper(const CString& list, const CString& data, const CString& title);
+    short RunUpdate();
+    void RecordLastRun(short result);
     // The hosting page's URL as the client site names it; empty when it does not.
     std::string PageUrl() const;
     // Locked: the page is known and on a trusted site.
@@ -61,6 +67,8 @@ private:
     // A run is in progress: DoUpdate returns 2 at once, and the setters keep their texts
     // for the next run instead of changing this one's.
     bool m_running = false;
+    int m_helperExit = kNoHelperExit;
+    std::string m_lastRun;  // empty before any run
 };
 
 // The title SetTitle stores for an empty text.

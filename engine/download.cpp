@@ -176,6 +176,7 @@ BOOL UpdateProgressDialog::DownloadFiles()
             stored.m_nResult = kResultInstalled;
         } else {
             stored.m_nResult = kResultDownloadFailed;
+            stored.m_nErrorCode = m_lastErrorCode;
         }
     });
     return TRUE;

@@ -176,14 +176,17 @@ BOOL UpdateProgressDialog::InstallFiles()
         }
         if (!InstallFile(item)) {
             stored.m_nResult = m_lastErrorCode == ErrorRow(RunError::Declined).code ? kResultDeclined : kResultInstallFailed;
+            stored.m_nErrorCode = m_lastErrorCode;
             stored.m_strErrorText = m_lastErrorText;
             return;
         }
         stored.m_nResult = kResultInstalled;
         Sleep(30);
         if (item.m_bRegister) {
-            if (!RegisterComponent(item.m_strTargetPath, TRUE))
+            if (!RegisterComponent(item.m_strTargetPath, TRUE)) {
                 stored.m_nResult = kResultRegisterFailed;
+                stored.m_nErrorCode = m_lastErrorCode;
+            }
             Sleep(50);
         }
         // Each program has ended before the next file is installed.

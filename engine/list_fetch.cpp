@@ -169,6 +169,8 @@ BOOL UpdateProgressDialog::VerifyListSignature()
     switch (judgement.verdict) {
     case ListVerdict::Accepted:
         WriteListMemory(channel, judgement.memory);
+        m_listSigned = claims.signedAt;
+        m_listExpires = claims.expires;
         return TRUE;
     case ListVerdict::Unsigned:
         RecordError(RunError::ListUnsigned);

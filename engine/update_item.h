@@ -1,25 +1,9 @@
 // One file named by the update list, and the run's single list of owned records.
 #pragma once
 
+#include "engine/item_states.h"
 #include "framework/narrow_string.h"
 #include "framework/ptr_array.h"
-
-// Values of UpdateItem::m_nUpdateState.
-enum UpdateState {
-    kUpdateFile = 1,    // download and install
-    kNoUpdate = 4,      // current, or not to be touched
-    kInstalledNewer = 5 // ask before replacing the newer installed file
-};
-
-// Values of UpdateItem::m_nResult.
-enum ItemResult {
-    kResultInstalled = 1,       // downloaded; after installation: installed
-    kResultNothingDone = 2,
-    kResultDownloadFailed = 3,
-    kResultInstallFailed = 4,
-    kResultRegisterFailed = 5,
-    kResultDeclined = 7
-};
 
 class UpdateItem {
 public:
@@ -39,6 +23,7 @@ public:
     int m_bRunSilent = 0;
     int m_nUpdateState = kNoUpdate;
     int m_nResult = kResultNothingDone;
+    int m_nErrorCode = 0;  // the code its failure recorded, 0 for none
     int m_nFileSize = -1;
     CString m_strFileName;
     CString m_strVersion;

@@ -226,12 +226,24 @@ DWORD CInternetFile::ReadIntoState(size_t most)
     // A read asks only for what has arrived: a read of more waits for all of it (on Windows
     // always, under Wine up to the body's end), and a slow line would then run into the bound
     // in one read however steadily it delivers.
+    // WinINet may report only its own buffer's worth while more has arrived, so a read asks at
+    // least for what a line at the rate floor brings in half a bound, and more while reads of
+    // that size come back whole in under a quarter of the bound (half when they take over
+    // half): a line that keeps to the floor, even in bursts spaced just under the bound,
+    // fills each read within its wait.
     const DWORD available = AwaitAvailable(start);
+    const size_t least = std::max<size_t>(1024, static_cast<size_t>(m_floorBytesPerSecond) * m_timeoutMs / 2000);
+    m_readSize = std::min(kLargestReadSize, std::max(m_readSize, least));
     ResetEvent(m_state->done.Get());
     m_state->read = 0;
-    const DWORD take = static_cast<DWORD>(std::min<size_t>(ask, available ? available : 1));
+    const DWORD take = static_cast<DWORD>(std::min<size_t>(ask, available ? std::max<size_t>(available, m_readSize) : 1));
     if (!Await(InternetReadFile(m_handle.Get(), own.data(), take, &m_state->read)))
         ThrowLastInternetError(TimedOut(start));
+    const DWORD took = GetTickCount() - start;
+    if (m_state->read == take && take >= m_readSize && took * 4 < m_timeoutMs)
+        m_readSize = std::min(kLargestReadSize, m_readSize * 2);
+    else if (took * 2 > m_timeoutMs)
+        m_readSize = std::max(least, m_readSize / 2);
     // Each read may come within the timeout while the body as a whole crawls: a span of
     // twice the timeout whose rate stayed under the floor ends the request as a timeout would.
     m_spanBytes += m_state->read;

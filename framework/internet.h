@@ -115,6 +115,7 @@ private:
     unsigned long long m_received = 0;
     // The body's bytes that have arrived, waiting (bounded) until some have or the body ended.
     DWORD AwaitAvailable(DWORD start);
+    size_t m_readSize = 0;  // what the next read asks for beyond what is reported
     DWORD m_timeoutMs = 0;
     DWORD m_floorBytesPerSecond = 0;
     DWORD m_deadline = 0;

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "engine/codes.h"
+#include "engine/item_states.h"
+#include "engine/run_report.h"
 
 namespace {
 
@@ -69,6 +71,32 @@ TEST(CodeTable, ErrorRowsFollowTheirNames)
         EXPECT_EQ(ErrorRow(c.error).code, c.code) << c.name;
         EXPECT_STREQ(ErrorRow(c.error).name, c.name);
     }
+}
+
+// The page's object: every member in order, texts escaped, times in ISO form, one object per
+// file; Korean bytes pass as they are (the control hands the page the Unicode of the whole).
+TEST(RunReport, JsonCarriesEveryMemberEscaped)
+{
+    RunReport report;
+    report.outcome = "failed";
+    report.code = 11;
+    report.meaning = "a \"quoted\" \\ meaning\n";
+    report.text = "\xbc\xad\xb9\xf6";  // 서버 in code page 949
+    report.identity = "VexaPay";
+    report.version = "1.2.3.4";
+    report.listSigned = "20261201093000";
+    report.listExpires = "bad";
+    report.helperExit = 6;
+    report.files = {{"C:\\a.dll", FileDecisionOf(kUpdateFile, false), kResultDownloadFailed, 11},
+                    {"C:\\b.dat", FileDecisionOf(kNoUpdate, true), kResultNothingDone, 0}};
+    EXPECT_EQ(RunReportJson(report),
+              "{\"outcome\":\"failed\",\"code\":11,\"meaning\":\"a \\\"quoted\\\" \\\\ meaning\\u000a\","
+              "\"text\":\"\xbc\xad\xb9\xf6\",\"identity\":\"VexaPay\",\"version\":\"1.2.3.4\","
+              "\"listSigned\":\"2026-12-01T09:30:00Z\",\"listExpires\":\"\",\"helperExit\":6,\"files\":["
+              "{\"path\":\"C:\\\\a.dll\",\"decision\":\"update\",\"result\":\"download-failed\",\"code\":11},"
+              "{\"path\":\"C:\\\\b.dat\",\"decision\":\"skipped\",\"result\":\"nothing-done\",\"code\":0}]}");
+    EXPECT_EQ(FileDecisionOf(kInstalledNewer, false), kDecisionNewerInstalled);
+    EXPECT_EQ(FileDecisionOf(kNoUpdate, false), kDecisionCurrent);
 }
 
 }  // namespace

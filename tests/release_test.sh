@@ -237,10 +237,9 @@ beta_clsid=$(sed -n 's/^control=//p' "$beta")
 registered=$(wine reg query "HKLM\\Software\\Classes\\CLSID\\$alpha_clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r')
 check "the control is registered where it was copied" grep -qF 'C:\windows\Downloaded Program Files\VexaAlpha.ocx' <<<"$registered"
 # The first operator's files and keys, before the second operator's package is installed.
-alpha_keys() {
-  for key in "CLSID\\$alpha_clsid" "VexaAlpha.VexaUpdaterCtrl.1" "TypeLib\\$(sed -n 's/^typelib=//p' "$alpha")"; do
-    wine reg query "HKLM\\Software\\Classes\\$key" /s 2>/dev/null | tr -d '\r'
-  done
+alpha_keys() {  # in one process: each start of Wine costs
+  local classes='HKLM\Software\Classes'
+  wine cmd.exe /c "reg query $classes\CLSID\\$alpha_clsid /s & reg query $classes\VexaAlpha.VexaUpdaterCtrl.1 /s & reg query $classes\TypeLib\\$(sed -n 's/^typelib=//p' "$alpha") /s" 2>/dev/null | tr -d '\r'
 }
 alpha_before=$(alpha_keys)
 check "the first operator's registration is readable" grep -q "VexaAlpha.ocx" <<<"$alpha_before"

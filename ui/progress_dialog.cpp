@@ -69,6 +69,9 @@ void UpdateProgressDialog::PrepareWindow()
     m_windowHidden = FALSE;
     m_filesToUpdate = 0;
     m_filesInstalled = 0;
+    m_runFiles.clear();
+    m_listSigned.clear();
+    m_listExpires.clear();
     m_stopRequested = false;
     m_retryWaitedMs = 0;
     m_retryAttempt = 0;

@@ -13,6 +13,7 @@
 #include "engine/codes.h"
 #include "engine/path_macro_text.h"
 #include "engine/retry_policy.h"
+#include "engine/run_report.h"
 #include "engine/update_item.h"
 #include "framework/dialog.h"
 #include "framework/handles.h"
@@ -120,6 +121,11 @@ public:
     // What the run left, tallied when it finished, before the items were released.
     int m_filesToUpdate = 0;
     int m_filesInstalled = 0;
+    // Every listed file as the run left it, and the taken list's signing and expiry times
+    // (14 digits; empty when it was not signed): what the page reads back (GetLastRun).
+    std::vector<RunFile> m_runFiles;
+    std::string m_listSigned;
+    std::string m_listExpires;
 
     // --- the run (engine/update_run.cpp)
     static UINT UpdateWorker(LPVOID dialog);

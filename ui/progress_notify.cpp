@@ -45,7 +45,11 @@ LRESULT UpdateProgressDialog::OnUpdateFinished(WPARAM, LPARAM percent)
     ShowPercent(m_updateNeeded ? static_cast<int>(percent) : 0);
     for (INT_PTR i = 0; i < m_items.GetCount(); ++i) {
         const UpdateItem* item = m_items.GetAt(i);
-        if (!item || !ToBeUpdated(*item))
+        if (!item)
+            continue;
+        m_runFiles.push_back(RunFile{item->m_strTargetPath.Str(), FileDecisionOf(item->m_nUpdateState, item->m_bAtFirst != 0),
+                                     item->m_nResult, item->m_nErrorCode});
+        if (!ToBeUpdated(*item))
             continue;
         ++m_filesToUpdate;
         m_filesInstalled += item->m_nResult == kResultInstalled;

@@ -30,6 +30,7 @@ signed() { local name=$1; shift; make "$name" --for VexaUpdater --signed-at "$at
 signed signed.txt --sign "$keys/test-a.key"
 signed signed-b.txt --sign "$keys/test-b.key"
 signed both.txt --sign "$keys/test-other.key" --sign "$keys/test-b.key"
+signed two.txt --sign "$keys/test-a.key" --sign "$keys/test-b.key"
 signed other.txt --sign "$keys/test-other.key"
 signed expired.txt --sign "$keys/test-a.key" --expires 0
 signed nodigest.txt --sign "$keys/test-a.key" --no-sha256

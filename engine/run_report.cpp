@@ -1,0 +1,111 @@
+#include "engine/run_report.h"
+
+#include <cstdio>
+
+#include "engine/item_states.h"
+
+namespace {
+
+// Code page 949's trail bytes are never a quote, a backslash or a control character, so
+// the bytes are escaped one by one.
+void AppendString(std::string* out, const std::string& text)
+{
+    out->push_back('"');
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out->push_back('\\');
+            out->push_back(c);
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out->append(escaped);
+        } else {
+            out->push_back(c);
+        }
+    }
+    out->push_back('"');
+}
+
+// 14 digits as an ISO 8601 UTC time; empty stays empty.
+std::string UtcText(const std::string& d)
+{
+    if (d.size() != 14)
+        return std::string();
+    return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + "T" + d.substr(8, 2) + ":" + d.substr(10, 2) +
+           ":" + d.substr(12, 2) + "Z";
+}
+
+const char* DecisionName(int decision)
+{
+    switch (decision) {
+    case kDecisionUpdate:
+        return "update";
+    case kDecisionNewerInstalled:
+        return "newer-installed";
+    case kDecisionSkipped:
+        return "skipped";
+    default:
+        return "current";
+    }
+}
+
+const char* ResultName(int result)
+{
+    switch (result) {
+    case kResultInstalled:
+        return "installed";
+    case kResultDownloadFailed:
+        return "download-failed";
+    case kResultInstallFailed:
+        return "install-failed";
+    case kResultRegisterFailed:
+        return "register-failed";
+    case kResultDeclined:
+        return "declined";
+    default:
+        return "nothing-done";
+    }
+}
+
+}  // namespace
+
+int FileDecisionOf(int updateState, bool atFirst)
+{
+    if (updateState == kUpdateFile)
+        return kDecisionUpdate;
+    if (updateState == kInstalledNewer)
+        return kDecisionNewerInstalled;
+    return atFirst ? kDecisionSkipped : kDecisionCurrent;
+}
+
+std::string RunReportJson(const RunReport& r)
+{
+    std::string out = "{\"outcome\":";
+    AppendString(&out, r.outcome);
+    out += ",\"code\":" + std::to_string(r.code) + ",\"meaning\":";
+    AppendString(&out, r.meaning);
+    out += ",\"text\":";
+    AppendString(&out, r.text);
+    out += ",\"identity\":";
+    AppendString(&out, r.identity);
+    out += ",\"version\":";
+    AppendString(&out, r.version);
+    out += ",\"listSigned\":";
+    AppendString(&out, UtcText(r.listSigned));
+    out += ",\"listExpires\":";
+    AppendString(&out, UtcText(r.listExpires));
+    out += ",\"helperExit\":" + std::to_string(r.helperExit) + ",\"files\":[";
+    for (size_t i = 0; i < r.files.size(); ++i) {
+        const RunFile& f = r.files[i];
+        out += i ? ",{\"path\":" : "{\"path\":";
+        AppendString(&out, f.path);
+        out += ",\"decision\":";
+        AppendString(&out, DecisionName(f.decision));
+        out += ",\"result\":";
+        AppendString(&out, ResultName(f.result));
+        out += ",\"code\":" + std::to_string(f.code) + "}";
+    }
+    out += "]}";
+    return out;
+}
