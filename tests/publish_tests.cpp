@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -374,6 +375,24 @@ TEST(ListSigning, SignsWhatTheParserReadsAndVerifiesItTheSameWay)
     EXPECT_TRUE(ReadListExpiry(SplitSignedList(signedList).signedText, &digits)) << "the expiry is signed";
     EXPECT_EQ(digits, "20261202013000") << "a day after signing, UTC";
     EXPECT_FALSE(SignList(&signedList, {Key("test-a.pem")}, header, &error)) << "a public key cannot sign";
+}
+
+// --verify warns a scheduled job before a list expires: exit 3 inside --warn-days, 0 outside.
+TEST(ListSigning, VerifyWarnsBeforeTheExpiry)
+{
+    const long long now = static_cast<long long>(std::time(nullptr));
+    std::string list = "[UPDATE FILES]\r\n", error;
+    ASSERT_TRUE(SignList(&list, {Key("test-a.key")}, {"VexaUpdater", "", now, now + 10 * 86400 + 3600, {}}, &error)) << error;
+    const std::string path = ::testing::TempDir() + "expiring.txt";
+    std::ofstream(path, std::ios::binary) << list;
+    const std::string verify = "--verify " + std::string(VEXA_TEST_KEYS) + "/test-a.pem ";
+    const std::pair<std::string, int> rows[] = {
+        {"", 0}, {"--warn-days 10 ", 0}, {"--warn-days 11 ", 3}, {"--warn-days x ", 1}};
+    for (const auto& [warn, code] : rows) {
+        std::string out;
+        EXPECT_EQ(RunPublish(verify + warn + path, &out), code) << warn << out;
+        EXPECT_EQ(out.find("10 day(s)") != std::string::npos, code != 1) << "the days left: " << out;
+    }
 }
 
 // What a keyed control takes, given the claims of a list and what it remembers: each row a

@@ -21,7 +21,7 @@ const char kHelp[] =
     "                    [--sign PRIVATE-KEY.pem]... --for NAME[/CHANNEL] [--expires DAYS]\n"
     "                    [--revoke KEY-ID]... [--signed-at YYYY-MM-DDTHH:MM:SSZ]\n"
     "                    DESCRIPTION RELEASE-FOLDER\n"
-    "       vexa-publish --verify PUBLIC-KEY.pem LIST\n"
+    "       vexa-publish --verify PUBLIC-KEY.pem [--warn-days N] LIST\n"
     "       vexa-publish --inspect MODULE\n"
     "       vexa-publish --key-id PUBLIC-KEY.pem\n"
     "\n"
@@ -58,7 +58,9 @@ const char kHelp[] =
     "A keyed control refuses a list for another name or channel, past its expiry, signed\n"
     "before the newest list it took, or signed only by a key a list it took revoked.\n"
     "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does (but\n"
-    "for no control's memory), prints whom it is for, and says why it fails.\n"
+    "for no control's memory), prints whom it is for and the days left before it expires, and\n"
+    "says why it fails; it exits 3 when fewer than --warn-days N (default 7) remain, so that\n"
+    "a scheduled job warns before visitors stop updating.\n"
     "--inspect MODULE prints what a built control or helper was built with, one fact per\n"
     "line: \"version a.b.c.d\", \"identity name=...;kind=...;progid=...;helper=...;control=...\"\n"
     "(its names and ids), \"site S\" per trusted site and \"key ID\" per list key (none of\n"
@@ -73,7 +75,8 @@ const char kHelp[] =
     "\n"
     "Exit codes: 0 written (warnings go to standard error), 1 wrong usage, 2 the description\n"
     "cannot be read or is malformed, 3 a release file is missing or unreadable, 4 an entry\n"
-    "was refused, 5 the list cannot be written, 6 the list does not verify (--verify), 7 a key\n"
+    "was refused (with --verify: the list expires within --warn-days), 5 the list cannot be\n"
+    "written, 6 the list does not verify (--verify), 7 a key\n"
     "cannot be read or used, 8 not a VexaUpdater module (--inspect).\n";
 
 bool ReadFile(const std::string& path, std::string* bytes)
@@ -97,6 +100,7 @@ int main(int argc, char** argv)
     ListHeader header;
     header.signedUnix = static_cast<long long>(std::time(nullptr));
     bool forGiven = false;
+    long long warnDays = 7;
     bool digests = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -142,6 +146,13 @@ int main(int argc, char** argv)
             expiresDays = std::strtoll(argv[++i], &end, 10);
             if (!end || *end || expiresDays < 0 || expiresDays > 3650) {
                 std::cerr << "vexa-publish: --expires takes 0 to 3650 days\n";
+                return 1;
+            }
+        } else if (arg == "--warn-days" && i + 1 < argc) {
+            char* end = nullptr;
+            warnDays = std::strtoll(argv[++i], &end, 10);
+            if (!end || *end || warnDays < 0 || warnDays > 3650) {
+                std::cerr << "vexa-publish: --warn-days takes 0 to 3650 days\n";
                 return 1;
             }
         } else if (arg == "--for" && i + 1 < argc) {
@@ -195,12 +206,23 @@ int main(int argc, char** argv)
             return 2;
         }
         ListClaims claims;
-        if (!VerifyList(list, pem, static_cast<long long>(std::time(nullptr)), &why, &claims)) {
+        const long long now = static_cast<long long>(std::time(nullptr));
+        if (!VerifyList(list, pem, now, &why, &claims)) {
             std::cerr << "vexa-publish: " << description << ": " << why << "\n";
             return 6;
         }
+        // Whole days left before the expiry (UTC).
+        std::tm expires = {};
+        strptime(claims.expires.c_str(), "%Y%m%d%H%M%S", &expires);
+        const long long daysLeft = (static_cast<long long>(timegm(&expires)) - now) / 86400;
         std::cout << description << ": signed by key " << PublicKeyId(pem) << " for " << claims.name
-                  << (claims.channel.empty() ? "" : "/" + claims.channel) << ", not expired\n";
+                  << (claims.channel.empty() ? "" : "/" + claims.channel) << ", " << daysLeft
+                  << " day(s) before it expires\n";
+        if (daysLeft < warnDays) {
+            std::cerr << "vexa-publish: " << description << ": expires in " << daysLeft << " day(s), under --warn-days "
+                      << warnDays << ": publish a freshly signed list\n";
+            return 3;
+        }
         return 0;
     }
     if (description.empty() || folder.empty()) {
