@@ -6,7 +6,6 @@
 
 #include "engine/codes.h"
 #include "engine/data_url.h"
-#include "engine/file_version_info.h"
 #include "engine/module_build.h"
 #include "engine/run_report.h"
 #include "framework/module.h"
@@ -39,22 +38,7 @@ void SetText(VARIANT* result, const std::string& text)
         MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), result->bstrVal, length);
 }
 
-// The code table's row for a recorded error: the one with its text, else the code's first.
-const CodeRow* RowOf(int code, const std::string& text)
-{
-    size_t count = 0;
-    const CodeRow* rows = AllCodes(&count);
-    const CodeRow* first = nullptr;
-    for (size_t i = 0; i < count; ++i) {
-        if (std::string(rows[i].kind) != "error" || rows[i].code != code)
-            continue;
-        if (!first)
-            first = &rows[i];
-        if (!text.empty() && text == rows[i].text)
-            return &rows[i];
-    }
-    return first;
-}
+
 
 // One run at a time on the machine: two controls on one page, or two pages, would stage into
 // the same folder and install each other's bytes. A named mutex holds the run across
@@ -223,45 +207,19 @@ short CVexaUpdaterCtrl::DoUpdate()
 
 void CVexaUpdaterCtrl::RecordLastRun(short result)
 {
-    const UpdateProgressDialog& run = m_progressDialog;
     RunReport report;
-    report.identity = Identity().name;
-    report.version = GetVersion();
-    report.helperExit = m_helperExit;
-    if (result == kDoUpdateRefused) {
-        report.outcome = "refused";
-    } else if (result != kDoUpdateDone) {
-        report.outcome = "busy";
+    if (result == kDoUpdateDone) {
+        report = m_progressDialog.Outcome();
     } else {
-        report.files = run.m_runFiles;
-        report.listSigned = run.m_listSigned;
-        report.listExpires = run.m_listExpires;
-        const bool finished = run.m_runState == Completed || run.m_runState == UpToDate;
-        int fileCode = 0;
-        bool fileFailed = false;
-        for (const RunFile& file : report.files) {
-            const bool failed = file.result != kResultInstalled && file.decision == kDecisionUpdate;
-            fileFailed = fileFailed || failed;
-            if (failed && !fileCode)
-                fileCode = file.code;
-        }
-        report.code = finished ? fileCode : run.m_lastErrorCode;
-        const bool refused = report.code == ErrorRow(RunError::ListUnsigned).code ||
-                             report.code == ErrorRow(RunError::ListOlder).code;
-        if (run.m_handedOver)
-            report.outcome = "handed-over";
-        else if (!finished)
-            report.outcome = refused ? "refused" : "failed";
-        else if (fileFailed)
-            report.outcome = "failed";
-        else
-            report.outcome = run.m_filesToUpdate > 0 ? "installed" : "up-to-date";
-        if (const CodeRow* row = report.code ? RowOf(report.code, run.m_lastErrorText.Str()) : nullptr) {
-            report.meaning = row->meaning;
-            report.text = *row->text ? row->text : run.m_lastErrorText.Str();
-        }
+        report.identity = Identity().name;
+        report.version = GetVersion();
+        report.outcome = result == kDoUpdateRefused ? "refused" : "busy";
     }
+    report.helperExit = m_helperExit;
     m_lastRun = RunReportJson(report);
+    // A handed-over run is reported by the helper that ran it.
+    if (result == kDoUpdateDone && !m_progressDialog.m_handedOver)
+        m_progressDialog.SendOutcomeReport(report);
 }
 
 std::string CVexaUpdaterCtrl::GetLastRun() const
@@ -273,17 +231,7 @@ std::string CVexaUpdaterCtrl::GetLastRun() const
     }()) : m_lastRun;
 }
 
-std::string CVexaUpdaterCtrl::GetVersion() const
-{
-    FileVersionInfo info;
-    VS_FIXEDFILEINFO fixed = {};
-    if (!info.Load(ThisModulePath().c_str()) || !info.GetFixedInfo(&fixed))
-        return std::string();
-    char text[32] = {};
-    wsprintfA(text, "%u.%u.%u.%u", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
-              HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
-    return text;
-}
+std::string CVexaUpdaterCtrl::GetVersion() const { return ModuleVersionText(); }
 
 short CVexaUpdaterCtrl::RunUpdate()
 {

@@ -132,6 +132,21 @@ BOOL UpdateProgressDialog::FetchListOnce()
     }
 }
 
+std::string UpdateProgressDialog::ReportUrlFor(const std::string& report) const
+{
+    if (report.empty())
+        return std::string();
+    // Relative to the list, as a browser would read it.
+    DWORD size = 0;
+    InternetCombineUrlA(m_listUrl, report.c_str(), nullptr, &size, ICU_NO_ENCODE);
+    if (size == 0)
+        return std::string();
+    std::vector<char> absolute(size + 1);
+    if (!InternetCombineUrlA(m_listUrl, report.c_str(), absolute.data(), &size, ICU_NO_ENCODE))
+        return std::string();
+    return absolute.data();
+}
+
 BOOL UpdateProgressDialog::VerifyListSignature()
 {
     if (m_listKeys.empty())
@@ -171,6 +186,7 @@ BOOL UpdateProgressDialog::VerifyListSignature()
         WriteListMemory(channel, judgement.memory);
         m_listSigned = claims.signedAt;
         m_listExpires = claims.expires;
+        m_reportUrl = ReportUrlFor(claims.report);
         return TRUE;
     case ListVerdict::Unsigned:
         RecordError(RunError::ListUnsigned);

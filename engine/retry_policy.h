@@ -15,6 +15,9 @@ constexpr unsigned long kRateFloorBytesPerSecond = 4096;
 // this long (the last wait may run on by the timeout and a half). A line at the floor
 // still fetches the list and files of the size the README allows a run (24 MiB) within it.
 constexpr unsigned long kNetworkCeilingMs = 2ul * 60 * 60 * 1000;
+// The report of a run's outcome to the operator's server: one try, every wait and the whole
+// request within this, so the window closes at most this much later.
+constexpr unsigned long kReportTimeoutMs = 5000;
 // The first wait before a retry; the next ones double it.
 constexpr unsigned long kRetryBaseMs = 1000;
 // Tries after the first, per request.

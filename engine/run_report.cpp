@@ -70,6 +70,34 @@ const char* ResultName(int result)
 
 }  // namespace
 
+std::string ReportQuery(const RunReport& r, const std::string& windowsVersion)
+{
+    // Only letters, digits and . - _ , pass; anything else becomes '_'.
+    const auto plain = [](const std::string& text) {
+        std::string out = text.substr(0, 64);
+        for (char& c : out)
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+                  c == '_' || c == ','))
+                c = '_';
+        return out;
+    };
+    int updated = 0, failed = 0;
+    std::string codes;
+    for (const RunFile& f : r.files) {
+        if (f.decision != kDecisionUpdate)
+            continue;
+        if (f.result == kResultInstalled) {
+            ++updated;
+        } else {
+            ++failed;
+            codes += (codes.empty() ? "" : ",") + std::to_string(f.code);
+        }
+    }
+    return "id=" + plain(r.identity) + "&v=" + plain(r.version) + "&os=" + plain(windowsVersion) +
+           "&signed=" + plain(r.listSigned) + "&outcome=" + plain(r.outcome) + "&code=" + std::to_string(r.code) +
+           "&updated=" + std::to_string(updated) + "&failed=" + std::to_string(failed) + "&codes=" + plain(codes);
+}
+
 int FileDecisionOf(int updateState, bool atFirst)
 {
     if (updateState == kUpdateFile)

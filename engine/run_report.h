@@ -34,6 +34,11 @@ struct RunReport {
     std::vector<RunFile> files;
 };
 
+// The query a run's report carries to the operator's server (no personal data): identity,
+// version, Windows version, the list's signing time, outcome, first code, counts of files
+// updated and failed, and the failed files' codes.
+std::string ReportQuery(const RunReport& report, const std::string& windowsVersion);
+
 // The object's text, in code page 949 like its parts (the control gives it to the page as
 // Unicode).
 std::string RunReportJson(const RunReport& report);

@@ -42,6 +42,7 @@ int RunHelper(int argc, char** argv)
     ApplyModuleBuild(dialog, true);
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
+    dialog.SendOutcomeReport(dialog.Outcome());
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)
         return kHelperStopped;
     return dialog.m_filesInstalled == dialog.m_filesToUpdate ? kHelperInstalled : kHelperNotAllInstalled;

@@ -1154,6 +1154,9 @@ TEST_F(Container, GetLastRunDescribesEachRun)
     EXPECT_NE(TextOf().find("\"outcome\":\"none\",\"code\":0"), std::string::npos) << "before any run";
     EXPECT_EQ(TextOf(L"GetVersion"), VEXA_TEST_MODULE_VERSION) << "the version resource's";
     const std::string good = ServeList("report", {{"r.dll", "report module"}});
+    // An unsigned list's report line is a comment like any other: never followed.
+    ASSERT_TRUE(server->PutFile("report/list.txt", "#@report /report/sink\r\n[FILE PATH]\r\nInstall=" + folder +
+                                                       "\r\n[UPDATE FILES]\r\n%App Path%\\r.dll||13|2026-07-15 12:34:56\r\n"));
     ASSERT_TRUE(server->PutFile("report-gone/list.txt", "[FILE PATH]\r\nInstall=" + folder +
                                                            "\r\n[UPDATE FILES]\r\n%App Path%\\gone.dll||4|2026-07-15 12:34:56\r\n"));
     struct Case {
@@ -1181,10 +1184,13 @@ TEST_F(Container, GetLastRunDescribesEachRun)
         SCOPED_TRACE(c.what);
         SetText(L"SetListFileURL", Wide(c.list.c_str()).c_str());
         SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
+        seen = server->Requests().size();
         Call(L"DoUpdate");
         const std::string report = TextOf();
         for (const std::string& part : c.holds)
             EXPECT_NE(report.find(part), std::string::npos) << part << " in " << report;
+        for (const RecordedRequest& r : NewRequests())
+            EXPECT_EQ(r.target.find("/report/sink"), std::string::npos) << "no report for an unsigned list";
     }
 }
 INSTANTIATE_TEST_SUITE_P(Quick, TitleRun, testing::Values(true));
@@ -1864,6 +1870,45 @@ TEST_F(KeyedControl, TakesOnlyItsOwnNewestListsByKeysNotRevoked)
     EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Signed"), "20260715120000") << "the default channel's newest";
     EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Signed.beta"), "20260715120000") << "the beta channel's";
     EXPECT_EQ(Remembered(HKEY_CURRENT_USER, kControlMemory, "Revoked").size(), 16u) << "one key revoked";
+    RemoveFolderTree("C:\\vexa-keyed");
+}
+
+// A signed list's report URL gets one GET per run with the outcome; a changed list none; a
+// report endpoint that stalls delays the window's close by at most the report's bound.
+TEST_F(KeyedControl, ReportsEachRunWhereItsSignedListSays)
+{
+    const std::string list = SignedList("report.txt");
+    struct Case {
+        std::string list;
+        size_t reports;  // requests for /keyed/report
+        const char* query;
+        const char* what;
+    };
+    const Case cases[] = {
+        {list, 1, "id=VexaUpdater&v=" VEXA_TEST_MODULE_VERSION "&os=", "installed"},
+        {list, 1, "&signed=20260715120000&outcome=up-to-date&code=0&updated=0&failed=0&codes=", "nothing to do"},
+        {Replaced(list, "||16|", "||17|"), 0, "", "changed after signing: refused, never reported"},
+        {SignedList("report-stall.txt"), 0, "", "a report endpoint that stalls"},
+    };
+    RemoveFolderTree("C:\\vexa-keyed");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(server->PutFile("keyed/list.txt", c.list));
+        SetText(L"SetListFileURL", Wide(server->HttpUrl("/keyed/list.txt").c_str()).c_str());
+        SetText(L"SetDataFileURL", Wide(server->HttpUrl("/keyed").c_str()).c_str());
+        seen = server->Requests().size();
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(Call(L"DoUpdate"), 0);
+        EXPECT_LT(GetTickCount() - start, kReportTimeoutMs + 4000) << "closed within the report's bound";
+        std::vector<std::string> reports;
+        for (const RecordedRequest& r : NewRequests())
+            if (r.target.find("/keyed/report") == 0)
+                reports.push_back(r.target);
+        ASSERT_EQ(reports.size(), c.reports) << "reports";
+        if (c.reports) {
+            EXPECT_NE(reports[0].find(c.query), std::string::npos) << reports[0];
+        }
+    }
     RemoveFolderTree("C:\\vexa-keyed");
 }
 

@@ -327,7 +327,7 @@ TEST(ListSigning, SignsWhatTheParserReadsAndVerifiesItTheSameWay)
 {
     const std::string list = "[FILE PATH]\r\nInstall=C:\\app\r\n[UPDATE FILES]\r\n%App Path%\\a.dll||5|\r\n";
     std::string signedList = list, error;
-    const ListHeader header = {"VexaUpdater", "", kModified, kModified + 86400, {}};
+    const ListHeader header = {"VexaUpdater", "", kModified, kModified + 86400, {}, ""};
     ASSERT_TRUE(SignList(&signedList, {Key("test-a.key"), Key("test-b.key")}, header, &error)) << error;
     std::string lf = signedList;
     lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
@@ -382,7 +382,7 @@ TEST(ListSigning, VerifyWarnsBeforeTheExpiry)
 {
     const long long now = static_cast<long long>(std::time(nullptr));
     std::string list = "[UPDATE FILES]\r\n", error;
-    ASSERT_TRUE(SignList(&list, {Key("test-a.key")}, {"VexaUpdater", "", now, now + 10 * 86400 + 3600, {}}, &error)) << error;
+    ASSERT_TRUE(SignList(&list, {Key("test-a.key")}, {"VexaUpdater", "", now, now + 10 * 86400 + 3600, {}, ""}, &error)) << error;
     const std::string path = ::testing::TempDir() + "expiring.txt";
     std::ofstream(path, std::ios::binary) << list;
     const std::string verify = "--verify " + std::string(VEXA_TEST_KEYS) + "/test-a.pem ";
@@ -400,7 +400,7 @@ TEST(ListSigning, VerifyWarnsBeforeTheExpiry)
 TEST(ListAcceptance, ListsAreForOneControlNeverOlderAndNeverByARevokedKey)
 {
     const std::string a = "aaaaaaaaaaaaaaaa", b = "bbbbbbbbbbbbbbbb", now = "20261210000000";
-    const ListClaims plain = {"Acme", "", "20261201000000", "20270101000000", {}};
+    const ListClaims plain = {"Acme", "", "20261201000000", "20270101000000", {}, ""};
     ListClaims beta = plain, older = plain, revokesA = plain, expired = plain;
     beta.channel = "beta";
     older.signedAt = "20261130000000";
@@ -473,6 +473,9 @@ TEST(ListAcceptance, ClaimsAndChannelsReadStrictly)
         {"#@for Acme\n#@signed 2027-02-01T00:00:00Z\n#@expires 2027-01-01T00:00:00Z\n", false, "", ""},
         {"#@for Acme\n" + head + "#@revoke 0123\n", false, "", ""},
         {"#@for Acme\n" + head + nineRevokes, false, "", ""},
+        {"#@for Acme\n" + head + "#@report /update/report\n", true, "Acme", ""},
+        {"#@for Acme\n" + head + "#@report /a\n#@report /b\n", false, "", ""},
+        {"#@for Acme\n" + head + "#@report /a b\n", false, "", ""},
     };
     for (const Case& c : cases) {
         ListClaims claims;

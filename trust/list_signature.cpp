@@ -162,7 +162,7 @@ bool ReadListExpiry(std::string_view signedText, std::string* digits, const Lead
 bool ReadListClaims(std::string_view signedText, ListClaims* claims, const LeadByteTable& table)
 {
     ListClaims read;
-    int fors = 0, signeds = 0;
+    int fors = 0, signeds = 0, reports = 0;
     bool ok = ReadListExpiry(signedText, &read.expires, table);
     ForEachLine(signedText, table, [&](size_t start, size_t length) {
         const std::string_view line = WithoutLineEnd(signedText.substr(start, length));
@@ -178,6 +178,14 @@ bool ReadListClaims(std::string_view signedText, ListClaims* claims, const LeadB
             ++signeds;
             read.signedAt = TimeDigits(line.substr(kSignedPrefix.size()));
             ok = ok && !read.signedAt.empty();
+        } else if (line.compare(0, kReportPrefix.size(), kReportPrefix) == 0) {
+            ++reports;
+            read.report.assign(line.substr(kReportPrefix.size()));
+            // One printable word: the URL goes into a request as it is.
+            bool plain = !read.report.empty() && read.report.size() <= kMaxReportUrl;
+            for (char c : read.report)
+                plain = plain && c > ' ' && c < 0x7f;
+            ok = ok && plain;
         } else if (line.compare(0, kRevokePrefix.size(), kRevokePrefix) == 0) {
             const std::string_view id = line.substr(kRevokePrefix.size());
             bool hex = id.size() == kKeyIdLength;
@@ -189,7 +197,7 @@ bool ReadListClaims(std::string_view signedText, ListClaims* claims, const LeadB
         }
     });
     // A list cannot have been signed after it expires.
-    if (!ok || fors != 1 || signeds != 1 || read.signedAt > read.expires)
+    if (!ok || fors != 1 || signeds != 1 || reports > 1 || read.signedAt > read.expires)
         return false;
     *claims = std::move(read);
     return true;
@@ -225,3 +233,5 @@ std::string ForLine(const std::string& name, const std::string& channel)
 }
 
 std::string RevokeLine(const std::string& keyId) { return std::string(kRevokePrefix) + keyId; }
+
+std::string ReportLine(const std::string& url) { return std::string(kReportPrefix) + url; }

@@ -10,7 +10,8 @@
 // (UTC), and exactly one of each of
 //     #@for NAME            or  #@for NAME/CHANNEL   (whose control, and which of its lists)
 //     #@signed YYYY-MM-DDTHH:MM:SSZ                    (when it was signed, UTC)
-// with at most kMaxRevokeLines lines "#@revoke KEY-ID" (keys the control must no longer take).
+// with at most kMaxRevokeLines lines "#@revoke KEY-ID" (keys the control must no longer take)
+// and at most one "#@report URL" (where the control reports each run's outcome).
 // All start with '#', so the list's parser takes them for comments. What is signed
 // is the list as the parser reads it (carriage returns removed) without its signature
 // lines; lines are split exactly as the parser splits them.
@@ -28,6 +29,8 @@ constexpr std::string_view kExpiresPrefix = "#@expires ";
 constexpr std::string_view kForPrefix = "#@for ";
 constexpr std::string_view kSignedPrefix = "#@signed ";
 constexpr std::string_view kRevokePrefix = "#@revoke ";
+constexpr std::string_view kReportPrefix = "#@report ";
+constexpr size_t kMaxReportUrl = 1024;
 // Identity names and channels: a letter, then letters and digits (channels also '-' and
 // '_'), at most 31 characters.
 constexpr size_t kMaxNameLength = 31;
@@ -68,6 +71,7 @@ struct ListClaims {
     std::string signedAt;              // #@signed as 14 digits
     std::string expires;               // #@expires as 14 digits
     std::vector<std::string> revokes;  // #@revoke key ids
+    std::string report;                // #@report URL (absolute, or relative to the list's); optional
 };
 
 // False when a line is missing, repeated or malformed, or there are too many revocations.
@@ -87,3 +91,4 @@ std::string ExpiresLine(const std::string& digits);  // digits: YYYYMMDDHHMMSS
 std::string SignedLine(const std::string& digits);
 std::string ForLine(const std::string& name, const std::string& channel);
 std::string RevokeLine(const std::string& keyId);
+std::string ReportLine(const std::string& url);

@@ -72,6 +72,7 @@ void UpdateProgressDialog::PrepareWindow()
     m_runFiles.clear();
     m_listSigned.clear();
     m_listExpires.clear();
+    m_reportUrl.clear();
     m_stopRequested = false;
     m_retryWaitedMs = 0;
     m_retryAttempt = 0;

@@ -30,6 +30,9 @@ constexpr UINT IDB_BAR = 203;
 
 class CHttpFile;
 
+// The running module's version "a.b.c.d" (its version resource), empty without one.
+std::string ModuleVersionText();
+
 // The permissions of an elevated run's staging folder (SDDL).
 extern const char kElevatedStagingFolderSddl[];
 
@@ -126,6 +129,9 @@ public:
     std::vector<RunFile> m_runFiles;
     std::string m_listSigned;
     std::string m_listExpires;
+    // Where the taken signed list asks each run's outcome to be reported (absolute); empty:
+    // nowhere. Only a verified list sets it.
+    std::string m_reportUrl;
 
     // --- the run (engine/update_run.cpp)
     static UINT UpdateWorker(LPVOID dialog);
@@ -157,6 +163,12 @@ public:
     DWORD ProbeContentLength(CString url);
     // Keyed builds: the fetched list's signature and expiry (error 48 when they fail).
     BOOL VerifyListSignature();
+    std::string ReportUrlFor(const std::string& report) const;
+    // --- what the run did (engine/outcome_report.cpp)
+    // The run's outcome as the page and the operator's server read it.
+    RunReport Outcome() const;
+    // One GET to the report URL with the outcome, bounded by kReportTimeoutMs, never retried.
+    void SendOutcomeReport(const RunReport& report);
     // What the keyed run remembers of the lists it took (engine/list_memory.cpp).
     ListMemory ReadListMemory(const std::string& channel);
     BOOL WriteListMemory(const std::string& channel, const ListMemory& memory);

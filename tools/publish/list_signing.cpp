@@ -72,6 +72,14 @@ bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems,
         *error = "--for takes NAME or NAME/CHANNEL: a letter, then letters and digits (a channel also - and _), at most 31";
         return false;
     }
+    ListClaims check;
+    if (!header.report.empty() &&
+        (!ReadListClaims(ForLine(header.name, header.channel) + "\n" + SignedLine(UtcDigits(header.signedUnix)) + "\n" +
+                             ExpiresLine(UtcDigits(header.expiresUnix)) + "\n" + ReportLine(header.report) + "\n",
+                         &check))) {
+        *error = "--report takes one URL of printable characters without spaces, at most 1024";
+        return false;
+    }
     if (header.signedUnix > header.expiresUnix) {
         *error = "a list cannot be signed after it expires";
         return false;
@@ -84,6 +92,8 @@ bool SignList(std::string* list, const std::vector<std::string>& privateKeyPems,
                        "\r\n" + ExpiresLine(UtcDigits(header.expiresUnix)) + "\r\n";
     for (const std::string& id : header.revokes)
         text += RevokeLine(id) + "\r\n";
+    if (!header.report.empty())
+        text += ReportLine(header.report) + "\r\n";
     text += *list;
     if (!text.empty() && text.back() != '\n')
         text += "\r\n";

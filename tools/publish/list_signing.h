@@ -15,6 +15,7 @@ struct ListHeader {
     long long signedUnix = 0;          // the signing time, UTC
     long long expiresUnix = 0;         // the expiry, UTC
     std::vector<std::string> revokes;  // key ids the controls must no longer take
+    std::string report;                // where controls report each run; empty: nowhere
 };
 
 // Adds the header's lines at the top and one signature line per key at the end of list

@@ -19,7 +19,7 @@ namespace {
 const char kHelp[] =
     "usage: vexa-publish [--time-zone ZONE] [--output LIST] [--no-sha256]\n"
     "                    [--sign PRIVATE-KEY.pem]... --for NAME[/CHANNEL] [--expires DAYS]\n"
-    "                    [--revoke KEY-ID]... [--signed-at YYYY-MM-DDTHH:MM:SSZ]\n"
+    "                    [--revoke KEY-ID]... [--report URL] [--signed-at YYYY-MM-DDTHH:MM:SSZ]\n"
     "                    DESCRIPTION RELEASE-FOLDER\n"
     "       vexa-publish --verify PUBLIC-KEY.pem [--warn-days N] LIST\n"
     "       vexa-publish --inspect MODULE\n"
@@ -55,6 +55,9 @@ const char kHelp[] =
     "NAME/CHANNEL (fetched as CHANNEL.txt), and gets \"#@for\", \"#@signed\" (now, UTC, or\n"
     "--signed-at) and \"#@expires\" lines (UTC, --expires DAYS from now, default 30), one\n"
     "\"#@revoke KEY-ID\" line per --revoke (at most 8), and one \"#@signature\" line per key.\n"
+    "--report URL adds \"#@report URL\": after each run from the list, the control (or its\n"
+    "helper) sends one GET there with the run's outcome (a URL relative to the list's is\n"
+    "taken from it; the control's site lock judges it like every request).\n"
     "A keyed control refuses a list for another name or channel, past its expiry, signed\n"
     "before the newest list it took, or signed only by a key a list it took revoked.\n"
     "--verify PUBLIC.pem LIST checks a list the way a control keyed with that key does (but\n"
@@ -161,6 +164,8 @@ int main(int argc, char** argv)
             header.name = whom.substr(0, slash);
             header.channel = slash == std::string::npos ? std::string() : whom.substr(slash + 1);
             forGiven = true;
+        } else if (arg == "--report" && i + 1 < argc) {
+            header.report = argv[++i];
         } else if (arg == "--revoke" && i + 1 < argc) {
             header.revokes.push_back(argv[++i]);
             const std::string& id = header.revokes.back();
