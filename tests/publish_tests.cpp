@@ -22,6 +22,7 @@
 #include "tools/publish/list_signing.h"
 #include "tools/publish/pe_version.h"
 #include "tools/publish/release.h"
+#include "tools/publish/report_stats.h"
 
 namespace {
 
@@ -393,6 +394,36 @@ TEST(ListSigning, VerifyWarnsBeforeTheExpiry)
         EXPECT_EQ(RunPublish(verify + warn + path, &out), code) << warn << out;
         EXPECT_EQ(out.find("10 day(s)") != std::string::npos, code != 1) << "the days left: " << out;
     }
+}
+
+// --stats over access log lines: only report GETs count, --since drops older days, codes are
+// counted once per run (the first code and the failed files' others).
+TEST(ReportStats, CountsTheReportedRunsOfAnAccessLog)
+{
+    const std::string head = "1.2.3.4 - - [";
+    const std::string report = "\"GET /update/report?id=VexaPay&v=1.0.0.7&os=10.0.19045&signed=20261201093000";
+    const std::string lines[] = {
+        head + "09/Dec/2026:23:59:59 +0000] " + report + "&outcome=failed&code=47&updated=0&failed=1&codes=47 HTTP/1.1\" 200 2",
+        head + "10/Dec/2026:01:00:00 +0000] " + report + "&outcome=installed&code=0&updated=2&failed=0&codes= HTTP/1.1\" 404 0",
+        head + "10/Dec/2026:02:00:00 +0000] " + report + "&outcome=failed&code=11&updated=1&failed=2&codes=11,47 HTTP/1.1\" 200 2",
+        head + "10/Dec/2026:03:00:00 +0000] \"GET /update/list.txt HTTP/1.1\" 200 9",
+        head + "10/Dec/2026:04:00:00 +0000] \"GET /update/report?outcome=failed HTTP/1.1\" 200 2",
+        "garbage",
+    };
+    ReportStats all, since;
+    for (const std::string& line : lines) {
+        CountReportLine(line, "", &all);
+        CountReportLine(line, "2026-12-10", &since);
+    }
+    EXPECT_EQ(all.runs, 3);
+    EXPECT_EQ(since.runs, 2) << "the 9th is before --since";
+    EXPECT_EQ(ReportStatsText(since), "runs reported: 2\n"
+                                      "by outcome\n  1  failed\n  1  installed\n"
+                                      "by control version\n  2  1.0.0.7\n"
+                                      "by Windows version\n  2  10.0.19045\n"
+                                      "top error codes\n  1  11  the server answered 404 for a listed file\n"
+                                      "  1  47  a file's bytes are not the ones its SHA256= names\n");
+    EXPECT_EQ(all.codes[47], 2) << "one per run that reported it";
 }
 
 // What a keyed control takes, given the claims of a list and what it remembers: each row a

@@ -92,7 +92,7 @@ rm -rf "$install_dir"
 publish() {
   touch -d "2026-12-01 10:30:00 +0900" "$demo/release"/*
   build/host/vexa-publish --time-zone Asia/Seoul --output "$demo/www/update/list.txt" \
-    --sign "$root/build/x86_64/keys/demo.key" --for VexaDemo --expires 7 tools/demo/release.txt "$demo/release"
+    --sign "$root/build/x86_64/keys/demo.key" --for VexaDemo --expires 7 --report /update/report tools/demo/release.txt "$demo/release"
   cp -p "$demo/release"/* "$demo/www/update/files/"
 }
 cp "$fixtures/versioned_1_0_3_2.dll" "$demo/release/VexaSign.dll"
@@ -122,6 +122,8 @@ http {
     # The request line as received: an error_page redirect would log the POST as a GET.
     log_format demo '\$request \$status \$body_bytes_sent';
     access_log $demo/logs/access.log demo;
+    # The operator's view: the same requests as any server logs them (vexa-publish --stats).
+    access_log $demo/logs/combined.log combined;
     client_body_temp_path $demo/nginx/body;
     proxy_temp_path $demo/nginx/proxy;
     fastcgi_temp_path $demo/nginx/fastcgi;
@@ -285,6 +287,13 @@ requests=$(( $(wc -l < "$demo/logs/access.log") - log_start ))
 echo "  requests that reached the server: $requests"
 grep -q 'DoUpdate returned -1' "$demo/logs/page-5.txt" && [ "$requests" -eq 0 ] \
   || { echo "demo: the locked control did not refuse the other host" >&2; failed=1; }
+
+# What the operator sees of every visitor's runs: each run's report in the server's log.
+echo
+echo "The runs' reports in the server's access log (vexa-publish --stats):"
+build/host/vexa-publish --stats "$demo/logs/combined.log" | sed 's/^/  /'
+build/host/vexa-publish --stats "$demo/logs/combined.log" | grep -qE '^runs reported: [1-9]' \
+  || { echo "demo: no run was reported to the server" >&2; failed=1; }
 
 echo
 if [ $failed -ne 0 ]; then

@@ -13,6 +13,7 @@
 #include "tools/publish/list_signing.h"
 #include "tools/publish/module_facts.h"
 #include "tools/publish/release.h"
+#include "tools/publish/report_stats.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ const char kHelp[] =
     "                    [--revoke KEY-ID]... [--report URL] [--signed-at YYYY-MM-DDTHH:MM:SSZ]\n"
     "                    DESCRIPTION RELEASE-FOLDER\n"
     "       vexa-publish --verify PUBLIC-KEY.pem [--warn-days N] LIST\n"
+    "       vexa-publish --stats [--since YYYY-MM-DD] ACCESS-LOG...\n"
     "       vexa-publish --inspect MODULE\n"
     "       vexa-publish --key-id PUBLIC-KEY.pem\n"
     "\n"
@@ -64,6 +66,10 @@ const char kHelp[] =
     "for no control's memory), prints whom it is for and the days left before it expires, and\n"
     "says why it fails; it exits 3 when fewer than --warn-days N (default 7) remain, so that\n"
     "a scheduled job warns before visitors stop updating.\n"
+    "--stats LOG... reads web server access logs (the combined format) and prints, for the\n"
+    "runs reported to a list's --report URL, the runs by outcome, by control version and by\n"
+    "Windows version, and the top error codes with their meanings; --since limits it to\n"
+    "reports from that day on.\n"
     "--inspect MODULE prints what a built control or helper was built with, one fact per\n"
     "line: \"version a.b.c.d\", \"identity name=...;kind=...;progid=...;helper=...;control=...\"\n"
     "(its names and ids), \"site S\" per trusted site and \"key ID\" per list key (none of\n"
@@ -151,6 +157,31 @@ int main(int argc, char** argv)
                 std::cerr << "vexa-publish: --expires takes 0 to 3650 days\n";
                 return 1;
             }
+        } else if (arg == "--stats") {
+            // vexa-publish --stats [--since DAY] LOG...: the rest of the line.
+            std::string since;
+            ReportStats stats;
+            int logs = 0;
+            for (++i; i < argc; ++i) {
+                if (std::string(argv[i]) == "--since" && i + 1 < argc) {
+                    since = argv[++i];
+                    continue;
+                }
+                std::ifstream in(argv[i], std::ios::binary);
+                if (!in) {
+                    std::cerr << "vexa-publish: cannot read " << argv[i] << "\n";
+                    return 2;
+                }
+                ++logs;
+                for (std::string line; std::getline(in, line);)
+                    CountReportLine(line, since, &stats);
+            }
+            if (logs == 0) {
+                std::cerr << "vexa-publish: --stats takes one or more access logs (see --help)\n";
+                return 1;
+            }
+            std::cout << ReportStatsText(stats);
+            return 0;
         } else if (arg == "--warn-days" && i + 1 < argc) {
             char* end = nullptr;
             warnDays = std::strtoll(argv[++i], &end, 10);
