@@ -23,14 +23,7 @@ CString RedirectTarget(CHttpFile& file, const CString& from)
     if (!HttpQueryInfoA(file.Handle(), HTTP_QUERY_LOCATION, location.data(), &size, nullptr))
         return CString();
     // Windows may give the header as sent (possibly relative); Wine gives it absolute.
-    DWORD combined = 0;
-    InternetCombineUrlA(from, location.data(), nullptr, &combined, ICU_NO_ENCODE);
-    if (combined == 0)
-        return CString();
-    std::vector<char> absolute(combined + 1);
-    if (!InternetCombineUrlA(from, location.data(), absolute.data(), &combined, ICU_NO_ENCODE))
-        return CString();
-    return CString(absolute.data());
+    return CString(CombineUrl(from, location.data()).c_str());
 }
 
 void Send(CInternetSession& session, const HttpTarget& target, RequestShape shape, const NetworkBounds& bounds,
@@ -60,6 +53,18 @@ void Send(CInternetSession& session, const HttpTarget& target, RequestShape shap
 }
 
 }  // namespace
+
+std::string CombineUrl(const char* base, const char* relative)
+{
+    DWORD size = 0;
+    InternetCombineUrlA(base, relative, nullptr, &size, ICU_NO_ENCODE);
+    if (size == 0)
+        return std::string();
+    std::vector<char> absolute(size + 1);
+    if (!InternetCombineUrlA(base, relative, absolute.data(), &size, ICU_NO_ENCODE))
+        return std::string();
+    return absolute.data();
+}
 
 BOOL ParseHttpTarget(const char* url, HttpTarget* target)
 {

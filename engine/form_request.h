@@ -28,6 +28,8 @@ struct HttpTarget {
 
 // FALSE when the URL cannot be parsed or is neither http nor https (the platform's reading).
 BOOL ParseHttpTarget(const char* url, HttpTarget* target);
+// relative read against base as a browser reads it, absolute; empty when it cannot be.
+std::string CombineUrl(const char* base, const char* relative);
 
 // The reading a request is built from: with sites, the lock's strict reading, and FALSE
 // for an untrusted host; without, the platform's.

@@ -137,14 +137,7 @@ std::string UpdateProgressDialog::ReportUrlFor(const std::string& report) const
     if (report.empty())
         return std::string();
     // Relative to the list, as a browser would read it.
-    DWORD size = 0;
-    InternetCombineUrlA(m_listUrl, report.c_str(), nullptr, &size, ICU_NO_ENCODE);
-    if (size == 0)
-        return std::string();
-    std::vector<char> absolute(size + 1);
-    if (!InternetCombineUrlA(m_listUrl, report.c_str(), absolute.data(), &size, ICU_NO_ENCODE))
-        return std::string();
-    return absolute.data();
+    return CombineUrl(m_listUrl, report.c_str());
 }
 
 BOOL UpdateProgressDialog::VerifyListSignature()

@@ -142,6 +142,15 @@ bool IsValidListName(std::string_view text, bool channel)
     return true;
 }
 
+bool IsValidReportUrl(std::string_view url)
+{
+    // The URL goes into a request as it is.
+    bool plain = !url.empty() && url.size() <= kMaxReportUrl;
+    for (char c : url)
+        plain = plain && c > ' ' && c < 0x7f;
+    return plain;
+}
+
 bool ReadListExpiry(std::string_view signedText, std::string* digits, const LeadByteTable& table)
 {
     int found = 0;
@@ -181,11 +190,7 @@ bool ReadListClaims(std::string_view signedText, ListClaims* claims, const LeadB
         } else if (line.compare(0, kReportPrefix.size(), kReportPrefix) == 0) {
             ++reports;
             read.report.assign(line.substr(kReportPrefix.size()));
-            // One printable word: the URL goes into a request as it is.
-            bool plain = !read.report.empty() && read.report.size() <= kMaxReportUrl;
-            for (char c : read.report)
-                plain = plain && c > ' ' && c < 0x7f;
-            ok = ok && plain;
+            ok = ok && IsValidReportUrl(read.report);
         } else if (line.compare(0, kRevokePrefix.size(), kRevokePrefix) == 0) {
             const std::string_view id = line.substr(kRevokePrefix.size());
             bool hex = id.size() == kKeyIdLength;

@@ -78,6 +78,9 @@ struct ListClaims {
 bool ReadListClaims(std::string_view signedText, ListClaims* claims,
                     const LeadByteTable& table = LeadByteTable::Ansi());
 
+// True for a report URL a list may carry: one printable word of at most kMaxReportUrl.
+bool IsValidReportUrl(std::string_view url);
+
 // True for a valid identity name (channel: false) or channel name (channel: true).
 bool IsValidListName(std::string_view text, bool channel);
 
