@@ -21,6 +21,8 @@ constexpr DWORD kLargestDeadlineMarginMs = 2000;
 constexpr DWORD kDefaultDeadlineMs = 60000;
 
 std::atomic<long> g_liveStates{0};
+std::atomic<unsigned long> g_reads{0};
+ReadRecord g_lastReads[kKeptReads];
 std::atomic<long> g_givenUpStates{0};
 
 DWORD ServiceOf(INTERNET_SCHEME scheme)
@@ -54,6 +56,7 @@ struct RequestState {
     std::vector<char> buffer;
     DWORD read = 0;
     DWORD available = 0;
+    INTERNET_BUFFERSA into = {};
     std::string headers;
     char body[1] = {};
     // A call given up at its deadline: WinINet may hold the state until the system ends
@@ -85,6 +88,25 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, void* 
 }
 
 }  // namespace
+
+void NoteRead(const ReadRecord& record)
+{
+    g_lastReads[g_reads++ % kKeptReads] = record;
+}
+
+unsigned long ReadsNoted()
+{
+    return g_reads;
+}
+
+std::vector<ReadRecord> LastReads()
+{
+    const unsigned long count = g_reads;
+    std::vector<ReadRecord> reads;
+    for (unsigned long i = count > kKeptReads ? count - kKeptReads : 0; i < count; ++i)
+        reads.push_back(g_lastReads[i % kKeptReads]);
+    return reads;
+}
 
 long LiveRequestStates()
 {
@@ -194,19 +216,31 @@ BOOL CInternetFile::Await(BOOL immediate)
     return FALSE;
 }
 
-DWORD CInternetFile::AwaitAvailable(DWORD start)
+bool CInternetFile::QueryAvailable(DWORD start, bool wait, DWORD* available)
 {
-    // Asked until it answers at once: a query that had to wait completes without its count.
+    // A query that had to wait completes without its count: asked again, it answers at once.
     for (int asked = 0; asked < 8; ++asked) {
-        ResetEvent(m_state->done.Get());
-        m_state->available = 0;
-        const BOOL now = InternetQueryDataAvailable(m_handle.Get(), &m_state->available, 0, 0);
-        if (now)
-            return m_state->available;
-        if (!Await(now))
+        if (!m_queryPending) {
+            ResetEvent(m_state->done.Get());
+            m_state->available = 0;
+            if (InternetQueryDataAvailable(m_handle.Get(), &m_state->available, 0, 0)) {
+                *available = m_state->available;
+                return true;
+            }
+            if (GetLastError() != ERROR_IO_PENDING)
+                ThrowLastInternetError(false);
+            m_queryPending = true;
+        }
+        if (!wait)
+            return false;
+        SetLastError(ERROR_IO_PENDING);
+        const BOOL answered = Await(FALSE);
+        m_queryPending = false;
+        if (!answered)
             ThrowLastInternetError(TimedOut(start));
     }
-    return 0;
+    *available = 0;
+    return true;
 }
 
 DWORD CInternetFile::ReadIntoState(size_t most)
@@ -223,27 +257,30 @@ DWORD CInternetFile::ReadIntoState(size_t most)
         m_spanStart = start;
         m_spanStarted = true;
     }
-    // A read asks only for what has arrived: a read of more waits for all of it (on Windows
+    // A read takes only what has arrived: a read of more waits for all of it (on Windows
     // always, under Wine up to the body's end), and a slow line would then run into the bound
-    // in one read however steadily it delivers.
-    // WinINet may report only its own buffer's worth while more has arrived, so a read asks at
-    // least for what a line at the rate floor brings in half a bound, and more while reads of
-    // that size come back whole in under a quarter of the bound (half when they take over
-    // half): a line that keeps to the floor, even in bursts spaced just under the bound,
-    // fills each read within its wait.
-    const DWORD available = AwaitAvailable(start);
-    const size_t least = std::max<size_t>(1024, static_cast<size_t>(m_floorBytesPerSecond) * m_timeoutMs / 2000);
-    m_readSize = std::min(kLargestReadSize, std::max(m_readSize, least));
-    ResetEvent(m_state->done.Get());
-    m_state->read = 0;
-    const DWORD take = static_cast<DWORD>(std::min<size_t>(ask, available ? std::max<size_t>(available, m_readSize) : 1));
-    if (!Await(InternetReadFile(m_handle.Get(), own.data(), take, &m_state->read)))
-        ThrowLastInternetError(TimedOut(start));
-    const DWORD took = GetTickCount() - start;
-    if (m_state->read == take && take >= m_readSize && took * 4 < m_timeoutMs)
-        m_readSize = std::min(kLargestReadSize, m_readSize * 2);
-    else if (took * 2 > m_timeoutMs)
-        m_readSize = std::max(least, m_readSize / 2);
+    // in one read however steadily it delivers. So each read follows a query that reported
+    // bytes and does not wait; reads go on while queries answer at once, and the bytes taken
+    // are handed over as soon as one would have to wait (its answer is awaited next time).
+    DWORD taken = 0;
+    while (taken < ask) {
+        DWORD available = 0;
+        if (!QueryAvailable(start, taken == 0, &available) || available == 0)
+            break;
+        ResetEvent(m_state->done.Get());
+        INTERNET_BUFFERSA& into = m_state->into;
+        into = INTERNET_BUFFERSA{};
+        into.dwStructSize = sizeof(into);
+        into.lpvBuffer = own.data() + taken;
+        into.dwBufferLength = static_cast<DWORD>(ask - taken);
+        if (!Await(InternetReadFileExA(m_handle.Get(), &into, IRF_NO_WAIT, reinterpret_cast<DWORD_PTR>(m_state))))
+            ThrowLastInternetError(TimedOut(start));
+        NoteRead(ReadRecord{available, static_cast<DWORD>(ask - taken), IRF_NO_WAIT, into.dwBufferLength});
+        if (into.dwBufferLength == 0)
+            break;
+        taken += into.dwBufferLength;
+    }
+    m_state->read = taken;
     // Each read may come within the timeout while the body as a whole crawls: a span of
     // twice the timeout whose rate stayed under the floor ends the request as a timeout would.
     m_spanBytes += m_state->read;

@@ -113,9 +113,10 @@ private:
     size_t m_bufferPos = 0;
     size_t m_bufferEnd = 0;
     unsigned long long m_received = 0;
-    // The body's bytes that have arrived, waiting (bounded) until some have or the body ended.
-    DWORD AwaitAvailable(DWORD start);
-    size_t m_readSize = 0;  // what the next read asks for beyond what is reported
+    // The body's bytes that have arrived (0 at its end). With wait, waits (bounded) until some
+    // have; without, false when the query would have to wait, which it then goes on doing.
+    bool QueryAvailable(DWORD start, bool wait, DWORD* available);
+    bool m_queryPending = false;
     DWORD m_timeoutMs = 0;
     DWORD m_floorBytesPerSecond = 0;
     DWORD m_deadline = 0;
@@ -181,6 +182,21 @@ private:
 
 // The module's file name without folder and extension.
 CString ModuleAppName();
+
+// What one read of a body saw: the bytes reported available before it, what it asked for
+// with which flags, and what it got. The last few reads of the process are kept, so that a
+// test can see that no read waited for more than had arrived.
+struct ReadRecord {
+    DWORD available;
+    DWORD asked;
+    DWORD flags;
+    DWORD got;
+};
+constexpr size_t kKeptReads = 256;
+void NoteRead(const ReadRecord& record);
+// Reads noted since the process began, and the last kKeptReads of them, oldest first.
+unsigned long ReadsNoted();
+std::vector<ReadRecord> LastReads();
 
 // Requests whose state WinINet has not yet released: while any is, WinINet may still call
 // into this module, which must stay loaded.

@@ -408,6 +408,35 @@ TEST_F(Download, StallsAndOverlongBodiesAreBounded)
     EXPECT_TRUE(ReadWholeFile(Local("huge.bin"), &stored) && stored == Pattern(6 * 1024 * 1024)) << "it comes whole";
 }
 
+// A read takes what has arrived and never waits for a fuller buffer: over a line that
+// delivers in bursts, every read either asks for no more than was reported available or
+// is one that does not wait.
+TEST_F(Download, ReadsTakeOnlyWhatHasArrived)
+{
+    const std::string bytes = Pattern(200000);
+    ASSERT_TRUE(server->PutFile("files/bursts.bin", bytes));
+    const unsigned long before = ReadsNoted();
+    EXPECT_TRUE(Fetch(server->HttpUrl("/burst/40000/200/files/bursts.bin"), "bursts.bin"));
+    std::string stored;
+    EXPECT_TRUE(ReadWholeFile(Local("bursts.bin"), &stored) && stored == bytes) << "it comes whole";
+    const std::vector<ReadRecord> reads = LastReads();
+    const size_t count = ReadsNoted() - before;
+    ASSERT_LE(count, reads.size()) << "every read of this download kept";
+    unsigned long long got = 0;
+    size_t filled = 0;
+    for (size_t i = reads.size() - count; i < reads.size(); ++i) {
+        const ReadRecord& r = reads[i];
+        SCOPED_TRACE(i);
+        EXPECT_TRUE((r.flags & IRF_NO_WAIT) || r.asked <= r.available) << "a read that waits asks only for what is there";
+        EXPECT_TRUE(r.got == 0 || r.available != 0) << "nothing read before anything was reported";
+        EXPECT_LE(r.got, r.asked);
+        got += r.got;
+        filled += r.got != 0;
+    }
+    EXPECT_GE(got, bytes.size()) << "every byte came through a recorded read";
+    EXPECT_GE(filled, 5u) << "one read at least per burst";
+}
+
 // Transient failures are tried again (at most three more times, after the server's
 // Retry-After when it gives one); a 404 is not; when every try fails, the first failure's
 // code stays.
