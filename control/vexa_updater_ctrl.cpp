@@ -217,6 +217,10 @@ void CVexaUpdaterCtrl::RecordLastRun(short result)
     }
     report.helperExit = m_helperExit;
     m_lastRun = RunReportJson(report);
+    // A run refused before its window was set up is logged too.
+    if (m_progressDialog.m_logPath.empty())
+        m_progressDialog.m_logPath = RunLogPath(Identity().name, false);
+    m_progressDialog.LogRunEnd(report);
     // A handed-over run is reported by the helper that ran it.
     if (result == kDoUpdateDone && !m_progressDialog.m_handedOver)
         m_progressDialog.SendOutcomeReport(report);

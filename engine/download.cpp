@@ -78,8 +78,6 @@ BOOL UpdateProgressDialog::CountUpdates()
     return TRUE;
 }
 
-// Full control for the system and administrators, reading for users, nothing inherited.
-const char kElevatedStagingFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // The folder without a trailing separator, and the folder above it (whole characters only).
 static void SplitFolder(const std::string& path, std::string* folder, std::string* parent)

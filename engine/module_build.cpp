@@ -26,6 +26,8 @@ void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
     dialog.m_identityName = Identity().name;
     dialog.m_listMemoryRoot = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     dialog.m_listMemoryKey = std::string(machine ? "Software\\" : "Software\\AppDataLow\\") + Identity().name;
+    dialog.m_logPath = RunLogPath(Identity().name, machine);
+    dialog.m_logMachine = machine;
     dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
     dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
     dialog.m_networkCeilingMs = VEXA_NETWORK_CEILING_MS;

@@ -36,6 +36,8 @@ std::string UtcText(const std::string& d)
            ":" + d.substr(12, 2) + "Z";
 }
 
+}  // namespace
+
 const char* DecisionName(int decision)
 {
     switch (decision) {
@@ -67,8 +69,6 @@ const char* ResultName(int result)
         return "nothing-done";
     }
 }
-
-}  // namespace
 
 std::string ReportQuery(const RunReport& r, const std::string& windowsVersion)
 {

@@ -18,6 +18,10 @@ struct RunFile {
 
 enum FileDecision { kDecisionUpdate, kDecisionCurrent, kDecisionNewerInstalled, kDecisionSkipped };
 
+// The names the page's object (and the run log) gives a decision and a result.
+const char* DecisionName(int decision);
+const char* ResultName(int result);
+
 // The decision a record's update state (and its ATFIRST flag) stands for.
 int FileDecisionOf(int updateState, bool atFirst);
 

@@ -50,18 +50,26 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
 
     // Each step runs only while the host is not quitting.
     auto go = [dialog] { return !dialog->m_stopRequested; };
+    // Each step's outcome goes to the run log; URLs with their host and path only.
+    auto logged = [dialog](const char* step, BOOL succeeded, const std::string& detail = std::string()) {
+        dialog->LogStep(step, succeeded, detail);
+        return succeeded;
+    };
+    const std::string list = LoggedUrl(dialog->m_listUrl.Str());
+    logged("start", TRUE, "list=" + list + " files=" + LoggedUrl(dialog->m_dataUrl.Str()));
     [&] {
         enter(FetchingList, 0);
-        if (!dialog->FetchUpdateList() || !go())
+        if (!logged("list", dialog->FetchUpdateList(), list) || !go())
             return;
         enter(ParsingList, 5);
-        if (!dialog->ParseUpdateList() || !go())
+        if (!logged("parse", dialog->ParseUpdateList()) || !go())
             return;
         enter(CheckingVersions, 8);
-        if (!dialog->CheckVersions() || !go())
+        if (!logged("versions", dialog->CheckVersions()) || !go())
             return;
         enter(CountingUpdates, 10);
         dialog->CountUpdates();
+        logged("count", TRUE, std::to_string(dialog->m_downloadTotal) + " to update");
 
         if (!dialog->m_updateNeeded) {
             dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_UP_TO_DATE, 100);
@@ -70,6 +78,7 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
         if (isNt6) {
             // The helper program does the downloading; the window never shows.
             dialog->m_handedOver = TRUE;
+            logged("hand-over", TRUE);
             dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_UP_TO_DATE, 100);
             return;
         }
@@ -79,15 +88,15 @@ UINT UpdateProgressDialog::UpdateWorker(LPVOID param)
         dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, dialog->m_progress);
 
         enter(PreparingStaging, 15);
-        if (!go() || !dialog->CreateStagingFolder())
+        if (!go() || !logged("staging", dialog->CreateStagingFolder()))
             return;
         dialog->m_downloadRangeLow = 25;
         dialog->m_downloadRangeHigh = 90;
         enter(Downloading, 25);
-        if (!dialog->DownloadFiles() || !go())
+        if (!logged("download", dialog->DownloadFiles()) || !go())
             return;
         enter(Installing, 95);
-        if (!dialog->InstallFiles())
+        if (!logged("install", dialog->InstallFiles()))
             return;
         enter(Completed, 100);
         dialog->Notify(WM_UPDATE_PROGRESS, PROGRESS_STEP, 100);

@@ -42,7 +42,9 @@ int RunHelper(int argc, char** argv)
     ApplyModuleBuild(dialog, true);
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
-    dialog.SendOutcomeReport(dialog.Outcome());
+    const RunReport report = dialog.Outcome();
+    dialog.LogRunEnd(report);
+    dialog.SendOutcomeReport(report);
     if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)
         return kHelperStopped;
     return dialog.m_filesInstalled == dialog.m_filesToUpdate ? kHelperInstalled : kHelperNotAllInstalled;

@@ -9,6 +9,7 @@
 
 #include "engine/codes.h"
 #include "engine/item_states.h"
+#include "engine/run_log_text.h"
 #include "engine/run_report.h"
 
 namespace {
@@ -97,6 +98,36 @@ TEST(RunReport, JsonCarriesEveryMemberEscaped)
               "{\"path\":\"C:\\\\b.dat\",\"decision\":\"skipped\",\"result\":\"nothing-done\",\"code\":0}]}");
     EXPECT_EQ(FileDecisionOf(kInstalledNewer, false), kDecisionNewerInstalled);
     EXPECT_EQ(FileDecisionOf(kNoUpdate, false), kDecisionCurrent);
+}
+
+// The run log's lines: a UTC time, the step, its code and a one-line detail; a URL keeps only
+// its host and path.
+TEST(RunLog, LinesAndUrls)
+{
+    const LogTime t = {2026, 12, 1, 9, 5, 7};
+    EXPECT_EQ(RunLogLine(t, "list", 51, "no list\r\n"), "2026-12-01T09:05:07Z list 51 no list\n");
+    EXPECT_EQ(RunLogLine(t, "start", 0, ""), "2026-12-01T09:05:07Z start 0\n");
+    EXPECT_EQ(RunLogLine(t, "run", 0, "a\nforged 0 line"), "2026-12-01T09:05:07Z run 0 a forged 0 line\n");
+    const std::string korean = "\xec\x84\x9c";  // one three-byte character
+    const std::string cut = RunLogLine(t, "x", 1, std::string(899, 'a') + korean);
+    EXPECT_EQ(cut, "2026-12-01T09:05:07Z x 1 " + std::string(899, 'a') + "\n") << "cut before a character, never in it";
+
+    struct Case {
+        const char* url;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"https://pay.example.com/update/list.txt?session=secret#x", "pay.example.com/update/list.txt"},
+        {"http://user:pw@127.0.0.1:8080/a/b.dll", "127.0.0.1/a/b.dll"},
+        {"http://[::1]:80/a", "[::1]/a"},
+        {"http://host?a=1", "host"},
+        {"pay.example.com/x?y", "pay.example.com/x"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LoggedUrl(c.url), c.logged) << c.url;
+    EXPECT_EQ(OlderLogPath("C:\\d.x\\VexaPay.log"), "C:\\d.x\\VexaPay.old.log");
+    EXPECT_EQ(OlderLogPath("C:\\d.x\\log"), "C:\\d.x\\log.old");
 }
 
 }  // namespace

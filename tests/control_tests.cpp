@@ -1162,35 +1162,53 @@ TEST_F(Container, GetLastRunDescribesEachRun)
     struct Case {
         std::string list, data;
         std::vector<std::string> holds;
+        std::vector<std::string> logs;  // what the run's lines in the visitor's log hold
         const char* what;
     };
     const Case cases[] = {
         {good, server->HttpUrl("/report"),
          {"\"outcome\":\"installed\",\"code\":0,", "\"identity\":\"VexaUpdater\"", "\"helperExit\":-1",
           "\"listSigned\":\"\"", "\\r.dll\",\"decision\":\"update\",\"result\":\"installed\",\"code\":0}"},
+         {"Z start 0 list=127.0.0.1/report/list.txt files=127.0.0.1/report\n", "Z list 0 127.0.0.1/report/list.txt\n",
+          "Z install 0\n", "\\r.dll update installed\n", "Z run 0 outcome=installed identity=VexaUpdater version="},
          "installed"},
         {good, server->HttpUrl("/report"), {"\"outcome\":\"up-to-date\"", "\"decision\":\"current\",\"result\":\"nothing-done\""},
-         "up to date"},
-        {server->HttpUrl("/report-none/list.txt"), server->HttpUrl("/report"),
+         {"Z count 0 0 to update\n", "Z run 0 outcome=up-to-date"}, "up to date"},
+        {server->HttpUrl("/report-none/list.txt?visit=secret#frag"), server->HttpUrl("/report"),
          {"\"outcome\":\"failed\",\"code\":51,", "\"text\":\"서버에 업데이트 목록 파일이 없거나 URL 주소가 틀렸습니다.\"", "\"files\":[]"},
+         // The code page 949 text as UTF-8 ("서버에 ...").
+         {"Z list 51 \xec\x84\x9c\xeb\xb2\x84\xec\x97\x90 ", " 127.0.0.1/report-none/list.txt\n", "Z run 51 "},
          "a list the server does not have"},
         {server->HttpUrl("/report-gone/list.txt"), server->HttpUrl("/report-gone"),
          {"\"outcome\":\"failed\",\"code\":11,", "\"meaning\":\"the server answered 404 for a listed file\"",
           "\\gone.dll\",\"decision\":\"update\",\"result\":\"download-failed\",\"code\":11}"},
-         "a file that fails"},
-        {"", server->HttpUrl("/report"), {"\"outcome\":\"refused\",\"code\":0,"}, "no list URL: -1"},
+         {"Z file 11 ", "\\gone.dll update download-failed\n", "Z run 11 "}, "a file that fails"},
+        {"", server->HttpUrl("/report"), {"\"outcome\":\"refused\",\"code\":0,"}, {"Z run 0 outcome=refused"},
+         "no list URL: -1"},
     };
+    // The control's log, where a low-integrity browser may write.
+    char profile[MAX_PATH] = {};
+    GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH);
+    const std::string log = std::string(profile) + "\\AppData\\LocalLow\\VexaUpdater\\VexaUpdater.log";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SetText(L"SetListFileURL", Wide(c.list.c_str()).c_str());
         SetText(L"SetDataFileURL", Wide(c.data.c_str()).c_str());
         seen = server->Requests().size();
+        std::string before, after;
+        ReadWholeFile(log, &before);
         Call(L"DoUpdate");
         const std::string report = TextOf();
         for (const std::string& part : c.holds)
             EXPECT_NE(report.find(part), std::string::npos) << part << " in " << report;
         for (const RecordedRequest& r : NewRequests())
             EXPECT_EQ(r.target.find("/report/sink"), std::string::npos) << "no report for an unsigned list";
+        ASSERT_TRUE(ReadWholeFile(log, &after)) << log;
+        // The run's own lines (the whole file when it began anew at its cap).
+        const std::string lines = after.size() > before.size() ? after.substr(before.size()) : after;
+        for (const std::string& part : c.logs)
+            EXPECT_NE(lines.find(part), std::string::npos) << part << " in " << lines;
+        EXPECT_EQ(lines.find_first_of("?#"), std::string::npos) << "no query or fragment";
     }
 }
 INSTANTIATE_TEST_SUITE_P(Quick, TitleRun, testing::Values(true));

@@ -1,6 +1,9 @@
 // Whole runs on a real dialog window, with steps whose results the test decides.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "tests/run_recorder.h"
 #include "tests/scripted_steps.h"
 #include "ui/progress_dialog.h"
@@ -217,6 +220,60 @@ TEST_F(RunTest, SecondRunOfTheSameDialogStartsReset)
 }
 
 // Runs only in the copy that reports Windows 7 (NT 6.1).
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The run log: a line per step's outcome with its UTC time and code, the failing step's
+// text in UTF-8, URLs without their query; at its cap the file becomes the one older file.
+TEST_F(RunTest, TheLogHasALinePerStepAndKeepsOneOlderFileAtItsCap)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "run-log-" + std::to_string(GetCurrentProcessId());
+    const std::string path = folder + "\\Run.log", older = folder + "\\Run.old.log";
+    dialog.m_logPath = path;
+    dialog.m_listUrl = "http://user:pw@127.0.0.1:8080/update/list.txt?token=secret";
+    Script().failAt = Step::Parse;
+    RunRecorded(dialog);
+    const std::string first = FileText(path);
+    std::istringstream lines(first);
+    std::string line;
+    std::vector<std::string> steps;
+    while (std::getline(lines, line)) {
+        ASSERT_GT(line.size(), 21u) << line;
+        EXPECT_EQ(line[4], '-') << line;
+        EXPECT_EQ(line.substr(19, 2), "Z ") << "a UTC time first: " << line;
+        std::istringstream words(line.substr(21));
+        std::string step, code;
+        words >> step >> code;
+        steps.push_back(step + " " + code);
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"start 0", "list 0", "parse 46"})) << first;
+    EXPECT_NE(first.find("list=127.0.0.1/update/list.txt files="), std::string::npos) << "host and path only";
+    EXPECT_EQ(first.find("secret"), std::string::npos) << "no query";
+    EXPECT_EQ(first.find("pw"), std::string::npos) << "no password";
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, first.data(), static_cast<int>(first.size()), nullptr, 0), 0)
+        << "UTF-8";
+    EXPECT_NE(first.find("parse 46 scripted parse failure\n"), std::string::npos) << "the failing step's text";
+
+    dialog.m_logCapBytes = first.size() + 20;
+    Script() = StepScript();
+    Script().failAt = Step::Parse;
+    RunRecorded(dialog);
+    EXPECT_EQ(FileText(older), first) << "the first run's log, whole, as the older file";
+    const std::string second = FileText(path);
+    EXPECT_LE(second.size(), dialog.m_logCapBytes) << "the current file under its cap";
+    EXPECT_EQ(second.find("start 0"), 21u) << "begun anew";
+    DeleteFileA(path.c_str());
+    DeleteFileA(older.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST(HandOver, Nt6RunWithUpdatesHandsOverWithoutShowingTheWindow)
 {
     ASSERT_TRUE(UpdateProgressDialog::IsNtVersion6()) << "this test needs NT 6.x";

@@ -25,7 +25,7 @@ sources_of() {
     fuzz_list) echo engine/list_format.cpp engine/path_macro_text.cpp framework/mbcs.cpp ;;
     fuzz_version) echo engine/version_text.cpp framework/mbcs.cpp ;;
     fuzz_install) echo engine/install_text.cpp framework/mbcs.cpp ;;
-    fuzz_control_text) echo trust/base64.cpp engine/data_url.cpp ;;
+    fuzz_control_text) echo trust/base64.cpp engine/data_url.cpp engine/run_log_text.cpp ;;
     fuzz_site_lock) echo trust/site_lock.cpp ;;
     fuzz_retry_policy) echo engine/retry_policy.cpp ;;
     fuzz_list_signature) echo trust/list_signature.cpp trust/list_acceptance.cpp engine/list_format.cpp engine/path_macro_text.cpp trust/base64.cpp framework/mbcs.cpp ;;

@@ -13,6 +13,7 @@
 #include "engine/codes.h"
 #include "engine/path_macro_text.h"
 #include "engine/retry_policy.h"
+#include "engine/run_log_text.h"
 #include "engine/run_report.h"
 #include "engine/update_item.h"
 #include "framework/dialog.h"
@@ -33,8 +34,11 @@ class CHttpFile;
 // The running module's version "a.b.c.d" (its version resource), empty without one.
 std::string ModuleVersionText();
 
-// The permissions of an elevated run's staging folder (SDDL).
+// The permissions of an elevated run's staging folder and of the machine's log folder (SDDL).
 extern const char kElevatedStagingFolderSddl[];
+
+// Where an identity's run log is kept: the user's (low-integrity) data, or the machine's.
+std::string RunLogPath(const std::string& identity, bool machine);
 
 class UpdateProgressDialog : public CDialog, public SkinRegion {
 public:
@@ -94,6 +98,11 @@ public:
     std::string m_identityName;
     HKEY m_listMemoryRoot = HKEY_CURRENT_USER;
     std::string m_listMemoryKey;
+    // The run log (empty: none), whether it is the machine's (the elevated helper's), and its
+    // cap (the tests shorten it).
+    std::string m_logPath;
+    bool m_logMachine = false;
+    size_t m_logCapBytes = kRunLogCapBytes;
     // The bound on every wait of a request (the tests shorten it), and whether the last
     // probe ended by running into it.
     DWORD m_networkTimeoutMs = kNetworkTimeoutMs;
@@ -169,6 +178,13 @@ public:
     RunReport Outcome() const;
     // One GET to the report URL with the outcome, bounded by kReportTimeoutMs, never retried.
     void SendOutcomeReport(const RunReport& report);
+    // --- the run log (engine/run_log.cpp)
+    // One line for a step's outcome: its code and text when it failed, else detail (code
+    // page 949).
+    void LogStep(const char* step, BOOL succeeded, const std::string& detail = std::string());
+    // A line per listed file and one for the run's outcome.
+    void LogRunEnd(const RunReport& report);
+    void LogLine(const char* step, int code, const std::string& text);
     // What the keyed run remembers of the lists it took (engine/list_memory.cpp).
     ListMemory ReadListMemory(const std::string& channel);
     BOOL WriteListMemory(const std::string& channel, const ListMemory& memory);
