@@ -197,6 +197,7 @@ STDMETHODIMP CVexaUpdaterCtrl::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWO
 short CVexaUpdaterCtrl::DoUpdate()
 {
     m_helperExit = kNoHelperExit;
+    m_helperReport.clear();
     const short result = RunUpdate();
     // A call while this control's run goes on leaves that run's record to it.
     if (result == kDoUpdateNotStarted && m_running)
@@ -217,6 +218,9 @@ void CVexaUpdaterCtrl::RecordLastRun(short result)
     }
     report.helperExit = m_helperExit;
     m_lastRun = RunReportJson(report);
+    // The helper's own report of the run it did, when it left one.
+    if (result == kDoUpdateDone && m_progressDialog.m_handedOver && !m_helperReport.empty())
+        m_lastRun = m_helperReport;
     // A run refused before its window was set up is logged too.
     if (m_progressDialog.m_logPath.empty())
         m_progressDialog.m_logPath = RunLogPath(Identity().name, false);
@@ -308,6 +312,7 @@ int CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, con
     if (!process)
         return kNoHelperExit;
     WaitForSingleObject(process.Get(), INFINITE);
+    m_helperReport = HelperReportOf(GetProcessId(process.Get()));
     DWORD exitCode = 0;
     return GetExitCodeProcess(process.Get(), &exitCode) ? static_cast<int>(exitCode) : kNoHelperExit;
 }

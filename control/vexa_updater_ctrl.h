@@ -68,6 +68,7 @@ private:
     // for the next run instead of changing this one's.
     bool m_running = false;
     int m_helperExit = kNoHelperExit;
+    std::string m_helperReport;  // the helper's report of the run it did; empty: none
     std::string m_lastRun;  // empty before any run
 };
 

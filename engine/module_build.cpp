@@ -1,6 +1,9 @@
 #include "engine/module_build.h"
 
+#include <windows.h>
+
 #include "engine/retry_policy.h"
+#include "framework/handles.h"
 #include "trust/list_keys.h"
 #include "trust/module_ids.h"
 #include "trust/trusted_sites.h"
@@ -31,4 +34,55 @@ void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
     dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
     dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
     dialog.m_networkCeilingMs = VEXA_NETWORK_CEILING_MS;
+}
+
+namespace {
+
+std::string MachineKeyName()
+{
+    return std::string("Software\\") + Identity().name;
+}
+
+}  // namespace
+
+void KeepHelperReport(const std::string& json)
+{
+    RegKey key;
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, MachineKeyName().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    key.Reset(opened);
+    const DWORD process = GetCurrentProcessId();
+    // The text first: a reader that finds the process id finds its text.
+    if (RegSetValueExA(key.Get(), "LastRun", 0, REG_SZ, reinterpret_cast<const BYTE*>(json.c_str()),
+                       static_cast<DWORD>(json.size() + 1)) == ERROR_SUCCESS)
+        RegSetValueExA(key.Get(), "LastRunProcess", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&process),
+                       sizeof(process));
+}
+
+std::string HelperReportOf(unsigned long process)
+{
+    RegKey key;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachineKeyName().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return std::string();
+    key.Reset(opened);
+    DWORD kept = 0, type = 0, size = sizeof(kept);
+    if (RegQueryValueExA(key.Get(), "LastRunProcess", nullptr, &type, reinterpret_cast<BYTE*>(&kept), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || kept != process)
+        return std::string();
+    // Bounded: the object of a list's files, never whatever the value has grown to.
+    constexpr DWORD kLargestReport = 1024 * 1024;
+    size = 0;
+    if (RegQueryValueExA(key.Get(), "LastRun", nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
+        size == 0 || size > kLargestReport)
+        return std::string();
+    std::string text(size, '\0');
+    if (RegQueryValueExA(key.Get(), "LastRun", nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) != ERROR_SUCCESS)
+        return std::string();
+    text.resize(text.find('\0') == std::string::npos ? size : text.find('\0'));
+    // An object of the page's shape, or nothing.
+    return text.size() > 2 && text.front() == '{' && text.back() == '}' ? text : std::string();
 }

@@ -42,10 +42,14 @@ int RunHelper(int argc, char** argv)
     ApplyModuleBuild(dialog, true);
     if (dialog.DoModal() != IDOK)
         return kHelperNoWindow;
-    const RunReport report = dialog.Outcome();
+    RunReport report = dialog.Outcome();
     dialog.LogRunEnd(report);
     dialog.SendOutcomeReport(report);
-    if (dialog.m_runState != Completed && dialog.m_runState != UpToDate)
-        return kHelperStopped;
-    return dialog.m_filesInstalled == dialog.m_filesToUpdate ? kHelperInstalled : kHelperNotAllInstalled;
+    const int exit = dialog.m_runState != Completed && dialog.m_runState != UpToDate ? kHelperStopped
+                     : dialog.m_filesInstalled == dialog.m_filesToUpdate             ? kHelperInstalled
+                                                                                      : kHelperNotAllInstalled;
+    // For the control that waits for this run: the page reads the whole report.
+    report.helperExit = exit;
+    KeepHelperReport(RunReportJson(report));
+    return exit;
 }

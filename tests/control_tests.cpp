@@ -11,6 +11,7 @@
 #include <urlmon.h>
 #include <wininet.h>
 #include <shlwapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -2201,7 +2202,24 @@ TEST_F(HandOver, TheHelperPerformsTheUpdate)
     SetText(L"SetDataFileURL", Wide((server->HttpUrl("/handover-real") + "/").c_str()).c_str());
     EXPECT_EQ(Call(L"DoUpdate"), 0);
     EXPECT_EQ(Installed("y.dll"), "from the helper") << "installed by the helper before DoUpdate returned";
-    const std::string report = TextOf();
+    // The helper's own report: its outcome and each file's result, with its exit code.
+    std::string report = TextOf();
+    for (const char* part : {"\"outcome\":\"installed\"", "\"helperExit\":0,",
+                             "y.dll\",\"decision\":\"update\",\"result\":\"installed\",\"code\":0}"})
+        EXPECT_NE(report.find(part), std::string::npos) << part << " in " << report;
+    // Its log, under the machine's program data.
+    char common[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common), S_OK);
+    std::string log;
+    ASSERT_TRUE(ReadWholeFile(std::string(common) + "\\VexaUpdater\\VexaUpdaterEx.log", &log));
+    EXPECT_NE(log.find("Z start 0 list=127.0.0.1/handover-real/list.txt"), std::string::npos) << log;
+    EXPECT_NE(log.rfind("Z run 0 outcome=installed identity=VexaUpdater"), std::string::npos) << log;
+
+    // A helper that leaves no report of its own: the earlier one's is not taken for it.
+    ASSERT_TRUE(CopyFileA(FixturePath("recorder.exe").c_str(), installedHelper.c_str(), FALSE));
+    DeleteFileA((folder + "\\y.dll").c_str());
+    EXPECT_EQ(Call(L"DoUpdate"), 0);
+    report = TextOf();
     for (const char* part : {"\"outcome\":\"handed-over\"", "\"helperExit\":0,", "\"decision\":\"update\""})
         EXPECT_NE(report.find(part), std::string::npos) << part << " in " << report;
 }
