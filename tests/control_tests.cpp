@@ -1901,14 +1901,19 @@ TEST_F(KeyedControl, ReportsEachRunWhereItsSignedListSays)
         std::string list;
         size_t reports;  // requests for /keyed/report
         const char* query;
+        const char* outcome;  // the run's, as the page reads it
         const char* what;
     };
     const Case cases[] = {
-        {list, 1, "id=VexaUpdater&v=" VEXA_TEST_MODULE_VERSION "&os=", "installed"},
-        {list, 1, "&signed=20260715120000&outcome=up-to-date&code=0&updated=0&failed=0&codes=", "nothing to do"},
-        {Replaced(list, "||16|", "||17|"), 0, "", "changed after signing: refused, never reported"},
-        {SignedList("report-stall.txt"), 0, "", "a report endpoint that stalls"},
+        {list, 1, "id=VexaUpdater&v=" VEXA_TEST_MODULE_VERSION "&os=", "installed", "installed"},
+        {list, 1, "&signed=20260715120000&outcome=up-to-date&code=0&updated=0&failed=0&codes=", "up-to-date",
+         "nothing to do"},
+        {Replaced(list, "||16|", "||17|"), 0, "", "refused", "changed after signing: refused, never reported"},
+        {SignedList("report-stall.txt"), 0, "", "up-to-date", "a report endpoint that stalls"},
+        {SignedList("report-off.txt"), 0, "", "up-to-date", "a report URL off the sites (localhost): the run as usual"},
     };
+    const ConnectionTrap offSite(47123);
+    ASSERT_EQ(offSite.Port(), 47123) << "listening where the off-site report URL points";
     RemoveFolderTree("C:\\vexa-keyed");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -1927,7 +1932,9 @@ TEST_F(KeyedControl, ReportsEachRunWhereItsSignedListSays)
         if (c.reports) {
             EXPECT_NE(reports[0].find(c.query), std::string::npos) << reports[0];
         }
+        EXPECT_NE(TextOf().find(std::string("\"outcome\":\"") + c.outcome + "\""), std::string::npos) << TextOf();
     }
+    EXPECT_FALSE(offSite.Connected()) << "no connection to the host off the sites";
     RemoveFolderTree("C:\\vexa-keyed");
 }
 

@@ -42,6 +42,8 @@ make beta.txt --sign "$keys/test-a.key" --for VexaUpdater/beta --signed-at "$at"
 # Lists that ask for a report of each run: to the test server, and to one that stalls.
 signed report.txt --sign "$keys/test-a.key" --report /keyed/report
 signed report-stall.txt --sign "$keys/test-a.key" --report /stall/30/report
+# And to a host off the keyed control's sites (the tests listen on that port).
+signed report-off.txt --sign "$keys/test-a.key" --report http://localhost:47123/keyed/report
 make newer.txt --sign "$keys/test-a.key" --for VexaUpdater --signed-at 2026-07-16T12:00:00Z
 make older.txt --sign "$keys/test-a.key" --for VexaUpdater --signed-at 2026-07-14T12:00:00Z
 make revokes-a.txt --sign "$keys/test-b.key" --for VexaUpdater --signed-at "$at" \

@@ -1,6 +1,7 @@
 #include "tests/support/test_server.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -379,6 +380,51 @@ int UnansweredLocalPort()
             return ntohs(address.sin_port);  // this attempt got no answer: the queue is full
     }
     return 0;
+}
+
+ConnectionTrap::ConnectionTrap(int port)
+{
+    sockaddr_in v4 = {};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(static_cast<u_short>(port));
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in6 v6 = {};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(static_cast<u_short>(port));
+    v6.sin6_addr.s6_addr[15] = 1;
+    const std::pair<const sockaddr*, int> addresses[2] = {{reinterpret_cast<const sockaddr*>(&v4), sizeof v4},
+                                                           {reinterpret_cast<const sockaddr*>(&v6), sizeof v6}};
+    for (int i = 0; i < 2; ++i) {
+        const SOCKET listener = socket(addresses[i].first->sa_family, SOCK_STREAM, IPPROTO_TCP);
+        if (listener == INVALID_SOCKET)
+            continue;
+        if (bind(listener, addresses[i].first, addresses[i].second) != 0 || listen(listener, 8) != 0) {
+            closesocket(listener);
+            continue;
+        }
+        m_listeners[i] = listener;
+    }
+    // IPv4 at least: the system may have no IPv6 loopback.
+    if (m_listeners[0] != INVALID_SOCKET)
+        m_port = port;
+}
+
+ConnectionTrap::~ConnectionTrap()
+{
+    for (const uintptr_t listener : m_listeners)
+        if (listener != INVALID_SOCKET)
+            closesocket(listener);
+}
+
+bool ConnectionTrap::Connected() const
+{
+    fd_set ready;
+    FD_ZERO(&ready);
+    for (const uintptr_t listener : m_listeners)
+        if (listener != INVALID_SOCKET)
+            FD_SET(listener, &ready);
+    timeval none = {0, 0};
+    return select(0, &ready, nullptr, nullptr, &none) > 0;
 }
 
 std::string RedirectPath(const std::string& code, const std::string& target)

@@ -3,6 +3,7 @@
 // request log, stopped when the object goes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,23 @@ int UnusedLocalPort();
 // A port on 127.0.0.1 whose listener never answers a connection attempt (its queue is
 // full); 0 when the system would not make one.
 int UnansweredLocalPort();
+
+// Listeners on a fixed loopback port (IPv4 and IPv6) that never accept: the connections made
+// to it while it lives wait in their queues and are counted. Port 0 when it could not listen.
+class ConnectionTrap {
+public:
+    explicit ConnectionTrap(int port);
+    ~ConnectionTrap();
+    ConnectionTrap(const ConnectionTrap&) = delete;
+    ConnectionTrap& operator=(const ConnectionTrap&) = delete;
+    int Port() const { return m_port; }
+    // Whether any connection waits on either listener.
+    bool Connected() const;
+
+private:
+    int m_port = 0;
+    uintptr_t m_listeners[2] = {~uintptr_t(0), ~uintptr_t(0)};
+};
 
 // The Unix path of a Windows path, through Wine; empty when there is none.
 std::string UnixPathOf(const std::string& windowsPath);
