@@ -471,6 +471,7 @@ cat >"$staging/pay.html" <<EOF
      version named here, then the page runs the update. -->
 <object id="updater" classid="clsid:${clsid:1:36}" codebase="$page_arch/$cab#version=$commas"
         width="0" height="0"></object>
+<p id="outcome"></p>
 <script>
   var updater = document.getElementById("updater");
   updater.SetTitle("결제 모듈 업데이트");
@@ -479,6 +480,10 @@ cat >"$staging/pay.html" <<EOF
   var result = updater.DoUpdate();
   // 0: the run ended (updated, nothing to do, or failed: the window showed which);
   // -1: a URL missing or not this control's site; 2: no window, or a run already going on.
+  // What the run did (README, "Page integration and results"), and the control's version.
+  var run = JSON.parse(updater.GetLastRun());
+  document.getElementById("outcome").textContent =
+      run.outcome + " (" + run.code + " " + run.meaning + "), control " + updater.GetVersion();
 </script>
 </body>
 </html>
