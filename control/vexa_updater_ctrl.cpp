@@ -312,7 +312,7 @@ int CVexaUpdaterCtrl::LaunchHelper(const CString& list, const CString& data, con
     if (!process)
         return kNoHelperExit;
     WaitForSingleObject(process.Get(), INFINITE);
-    m_helperReport = HelperReportOf(GetProcessId(process.Get()));
+    m_helperReport = HelperReportOf(process.Get());
     DWORD exitCode = 0;
     return GetExitCodeProcess(process.Get(), &exitCode) ? static_cast<int>(exitCode) : kNoHelperExit;
 }

@@ -43,6 +43,19 @@ std::string MachineKeyName()
     return std::string("Software\\") + Identity().name;
 }
 
+// A process as its id and creation time: an id alone may come again for a later process.
+struct ProcessMark {
+    DWORD id;
+    FILETIME created;
+};
+
+bool MarkOf(HANDLE process, DWORD id, ProcessMark* mark)
+{
+    FILETIME exited, kernel, user;
+    *mark = ProcessMark{id, {}};
+    return GetProcessTimes(process, &mark->created, &exited, &kernel, &user) != FALSE;
+}
+
 }  // namespace
 
 void KeepHelperReport(const std::string& json)
@@ -53,25 +66,31 @@ void KeepHelperReport(const std::string& json)
                         nullptr) != ERROR_SUCCESS)
         return;
     key.Reset(opened);
-    const DWORD process = GetCurrentProcessId();
-    // The text first: a reader that finds the process id finds its text.
+    ProcessMark mark;
+    if (!MarkOf(GetCurrentProcess(), GetCurrentProcessId(), &mark))
+        return;
+    // The text first: a reader that finds the process finds its text.
     if (RegSetValueExA(key.Get(), "LastRun", 0, REG_SZ, reinterpret_cast<const BYTE*>(json.c_str()),
                        static_cast<DWORD>(json.size() + 1)) == ERROR_SUCCESS)
-        RegSetValueExA(key.Get(), "LastRunProcess", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&process),
-                       sizeof(process));
+        RegSetValueExA(key.Get(), "LastRunProcess", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&mark), sizeof(mark));
 }
 
-std::string HelperReportOf(unsigned long process)
+std::string HelperReportOf(HANDLE process)
 {
+    ProcessMark wanted;
+    if (!MarkOf(process, GetProcessId(process), &wanted))
+        return std::string();
     RegKey key;
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachineKeyName().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return std::string();
     key.Reset(opened);
-    DWORD kept = 0, type = 0, size = sizeof(kept);
+    ProcessMark kept = {};
+    DWORD type = 0, size = sizeof(kept);
     if (RegQueryValueExA(key.Get(), "LastRunProcess", nullptr, &type, reinterpret_cast<BYTE*>(&kept), &size) !=
             ERROR_SUCCESS ||
-        type != REG_DWORD || kept != process)
+        type != REG_BINARY || size != sizeof(kept) || kept.id != wanted.id ||
+        CompareFileTime(&kept.created, &wanted.created) != 0)
         return std::string();
     // Bounded: the object of a list's files, never whatever the value has grown to.
     constexpr DWORD kLargestReport = 1024 * 1024;

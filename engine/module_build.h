@@ -1,6 +1,8 @@
 // What a module's build gives its runs, the same in the control and the helper.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 class UpdateProgressDialog;
@@ -11,8 +13,8 @@ class UpdateProgressDialog;
 void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine = false);
 
 // The helper's report of its run (GetLastRun's object), kept where only administrators may
-// write (the machine's key of the build's identity) with the helper's process id, so that
-// the control that started it, and no later one, takes it. Empty when there is none for
-// that process.
+// write (the machine's key of the build's identity) with the helper's process id and
+// creation time, so that the control that started it takes it and no other. Empty when
+// there is none for that process.
 void KeepHelperReport(const std::string& json);
-std::string HelperReportOf(unsigned long process);
+std::string HelperReportOf(HANDLE process);
