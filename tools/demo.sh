@@ -295,6 +295,21 @@ build/host/vexa-publish --stats "$demo/logs/combined.log" | sed 's/^/  /'
 build/host/vexa-publish --stats "$demo/logs/combined.log" | grep -qE '^runs reported: [1-9]' \
   || { echo "demo: no run was reported to the server" >&2; failed=1; }
 
+# What support asks a visitor for: the control's log and, for runs handed to it, the helper's.
+echo
+echo "The visitor's logs (the last lines of each):"
+logs_found=0
+for log in "$prefix"/drive_c/users/*/AppData/LocalLow/VexaDemo/VexaDemo.log \
+           "$prefix"/drive_c/ProgramData/VexaDemo/VexaDemoEx.log; do
+  [ -f "$log" ] || continue
+  logs_found=$((logs_found + 1))
+  echo "  ${log#"$prefix/drive_c/"}:"
+  tail -n 4 "$log" | sed 's/^/    /'
+  grep -q ' run [0-9-]* .*outcome=' "$log" || { echo "demo: $log has no run's outcome" >&2; failed=1; }
+  ! grep -q '[?#]' "$log" || { echo "demo: $log holds a query or fragment" >&2; failed=1; }
+done
+[ "$logs_found" -ge 1 ] || { echo "demo: no run log on the visitor's machine" >&2; failed=1; }
+
 echo
 if [ $failed -ne 0 ]; then
   echo "demo: FAILED (logs in $demo/logs)"
