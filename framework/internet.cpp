@@ -259,9 +259,11 @@ DWORD CInternetFile::ReadIntoState(size_t most)
     }
     // A read takes only what has arrived: a read of more waits for all of it (on Windows
     // always, under Wine up to the body's end), and a slow line would then run into the bound
-    // in one read however steadily it delivers. So each read follows a query that reported
-    // bytes and does not wait; reads go on while queries answer at once, and the bytes taken
-    // are handed over as soon as one would have to wait (its answer is awaited next time).
+    // in one read however steadily it delivers. So each read follows a query and asks for no
+    // more than it reported (and says not to wait: the flag shares its bit with another in
+    // the headers, so the size is what holds); reads go on while queries answer at once, and
+    // the bytes taken are handed over as soon as one would have to wait (its answer is
+    // awaited next time).
     DWORD taken = 0;
     while (taken < ask) {
         DWORD available = 0;
@@ -272,10 +274,11 @@ DWORD CInternetFile::ReadIntoState(size_t most)
         into = INTERNET_BUFFERSA{};
         into.dwStructSize = sizeof(into);
         into.lpvBuffer = own.data() + taken;
-        into.dwBufferLength = static_cast<DWORD>(ask - taken);
+        const DWORD asked = static_cast<DWORD>(std::min<size_t>(ask - taken, available));
+        into.dwBufferLength = asked;
         if (!Await(InternetReadFileExA(m_handle.Get(), &into, IRF_NO_WAIT, reinterpret_cast<DWORD_PTR>(m_state))))
             ThrowLastInternetError(TimedOut(start));
-        NoteRead(ReadRecord{available, static_cast<DWORD>(ask - taken), IRF_NO_WAIT, into.dwBufferLength});
+        NoteRead(ReadRecord{available, asked, IRF_NO_WAIT, into.dwBufferLength});
         if (into.dwBufferLength == 0)
             break;
         taken += into.dwBufferLength;
