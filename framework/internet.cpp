@@ -239,8 +239,8 @@ bool CInternetFile::QueryAvailable(DWORD start, bool wait, DWORD* available)
         if (!answered)
             ThrowLastInternetError(TimedOut(start));
     }
-    *available = 0;
-    return true;
+    // Never taken for the body's end: a body without a length would pass for whole.
+    throw CInternetException(ERROR_INTERNET_INTERNAL_ERROR);
 }
 
 DWORD CInternetFile::ReadIntoState(size_t most)

@@ -173,7 +173,10 @@ run_page() {
   if [ -n "$shot" ]; then
     local window=""
     for _ in $(seq 150); do
-      window=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null | awk '/"Tarnix/ && / 367x54\+/ { print $1; exit }')
+      # awk reads to the end: a reader that stops early can end xwininfo with SIGPIPE, which
+      # pipefail and set -e would take for the demo's failure.
+      window=$(xwininfo -root -tree -display "$DISPLAY" 2>/dev/null |
+               awk '!found && /"Tarnix/ && / 367x54\+/ { print $1; found = 1 }' || true)
       [ -n "$window" ] && break
       sleep 0.1
     done
