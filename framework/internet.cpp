@@ -54,7 +54,6 @@ struct RequestState {
     DWORD error = ERROR_SUCCESS;
     // Everything a pending call may still read or write.
     std::vector<char> buffer;
-    DWORD read = 0;
     DWORD available = 0;
     INTERNET_BUFFERSA into = {};
     std::string headers;
@@ -283,22 +282,21 @@ DWORD CInternetFile::ReadIntoState(size_t most)
             break;
         taken += into.dwBufferLength;
     }
-    m_state->read = taken;
     // Each read may come within the timeout while the body as a whole crawls: a span of
     // twice the timeout whose rate stayed under the floor ends the request as a timeout would.
-    m_spanBytes += m_state->read;
+    m_spanBytes += taken;
     const DWORD now = GetTickCount();
     const DWORD span = 2 * m_timeoutMs;
     if (m_timeoutMs && now - m_spanStart >= span) {
-        if (m_state->read != 0 && m_spanBytes * 1000 < static_cast<unsigned long long>(m_floorBytesPerSecond) * span)
+        if (taken != 0 && m_spanBytes * 1000 < static_cast<unsigned long long>(m_floorBytesPerSecond) * span)
             throw CInternetException(ERROR_INTERNET_TIMEOUT);
         m_spanStart = now;
         m_spanBytes = 0;
     }
     m_bufferPos = 0;
-    m_bufferEnd = m_state->read;
-    m_received += m_state->read;
-    return m_state->read;
+    m_bufferEnd = taken;
+    m_received += taken;
+    return taken;
 }
 
 bool CInternetFile::FillBuffer()
