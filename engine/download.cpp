@@ -4,11 +4,8 @@
 #include <string>
 #include <vector>
 
-#include <windows.h>
-#include <sddl.h>
-#include <shlobj.h>
-
 #include "engine/form_request.h"
+#include "engine/run_folders.h"
 #include "framework/handles.h"
 #include "framework/internet.h"
 #include "framework/mbcs.h"
@@ -78,7 +75,6 @@ BOOL UpdateProgressDialog::CountUpdates()
     return TRUE;
 }
 
-
 // The folder without a trailing separator, and the folder above it (whole characters only).
 static void SplitFolder(const std::string& path, std::string* folder, std::string* parent)
 {
@@ -104,29 +100,19 @@ BOOL UpdateProgressDialog::CreateStagingFolder()
     // What is staged must be what this run checked: a folder left from before is emptied by
     // removing it, and one that is a junction, a link or a file is refused (it could lead the
     // run's writes, and the elevated copy's reads, anywhere).
-    const DWORD found = GetFileAttributesA(folder.c_str());
-    if (found != INVALID_FILE_ATTRIBUTES &&
-        ((found & FILE_ATTRIBUTE_REPARSE_POINT) || !(found & FILE_ATTRIBUTE_DIRECTORY))) {
+    const bool found = GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (found && !IsPlainFolder(folder)) {
         RecordError(RunError::StagingFolderRefused);
         return FALSE;
     }
-    if (found != INVALID_FILE_ATTRIBUTES && (!RemoveStagingFolder(folder.c_str()) || IsDirectory(folder))) {
+    if (found && (!RemoveStagingFolder(folder.c_str()) || IsDirectory(folder))) {
         RecordError(RunError::StagingFolder);
         return FALSE;
     }
     // Made fresh, so that nobody else's permissions come with it: an elevated run's is
     // writable only by administrators and the system.
-    SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (IsUserAnAdmin() && ConvertStringSecurityDescriptorToSecurityDescriptorA(kElevatedStagingFolderSddl,
-                                                                                SDDL_REVISION_1, &descriptor, nullptr))
-        security.lpSecurityDescriptor = descriptor;
-    const bool made = (parent.empty() || MakeDirectoryPath(parent.c_str())) &&
-                      CreateDirectoryA(folder.c_str(), &security) != FALSE;
-    if (descriptor)
-        LocalFree(descriptor);
-    const DWORD now = GetFileAttributesA(folder.c_str());
-    if (!made || now == INVALID_FILE_ATTRIBUTES || (now & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    const bool made = (parent.empty() || MakeDirectoryPath(parent.c_str())) && CreateRunFolder(folder, true);
+    if (!made || !IsPlainFolder(folder)) {
         RecordError(RunError::StagingFolder);
         return FALSE;
     }

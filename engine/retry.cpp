@@ -20,7 +20,7 @@ NetworkBounds UpdateProgressDialog::Bounds() const
 
 BOOL UpdateProgressDialog::NetworkTimeSpent() const
 {
-    return GetTickCount() - m_networkStart >= m_networkCeilingMs ? TRUE : FALSE;
+    return PastDeadline(Bounds()) ? TRUE : FALSE;
 }
 
 BOOL UpdateProgressDialog::WaitBeforeRetry(int attempt)

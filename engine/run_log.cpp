@@ -3,8 +3,8 @@
 // the elevated helper's under the machine's program data, in a folder only administrators
 // and the system may write to.
 #include <shlobj.h>
-#include <sddl.h>
 
+#include "engine/run_folders.h"
 #include "engine/run_log_text.h"
 #include "ui/progress_dialog.h"
 
@@ -46,13 +46,6 @@ std::string Utf8Of949(const std::string& text)
     return utf8;
 }
 
-bool IsPlainFolder(const std::string& folder)
-{
-    const DWORD found = GetFileAttributesA(folder.c_str());
-    return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(found & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 // The log file opened for appending, or invalid when it is anything but a plain file of
 // its own (a link planted there would lead the writes elsewhere). Its size in *size.
 FileHandle OpenLog(const std::string& path, unsigned long long* size)
@@ -70,10 +63,6 @@ FileHandle OpenLog(const std::string& path, unsigned long long* size)
 }
 
 }  // namespace
-
-// Full control for the system and administrators, reading for users, nothing inherited: the
-// elevated run's staging folder and the machine's log folder.
-const char kElevatedStagingFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 std::string RunLogPath(const std::string& identity, bool machine)
 {
@@ -104,20 +93,9 @@ void UpdateProgressDialog::LogLine(const char* step, int code, const std::string
     const std::string line = RunLogLine({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, step,
                                         code, Utf8Of949(text));
     const std::string folder = m_logPath.substr(0, m_logPath.rfind('\\'));
-    if (!IsPlainFolder(folder)) {
-        // Made fresh with the log's own permissions; one that is a link is never used.
-        SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (m_logMachine && IsUserAnAdmin() &&
-            ConvertStringSecurityDescriptorToSecurityDescriptorA(kElevatedStagingFolderSddl, SDDL_REVISION_1,
-                                                                 &descriptor, nullptr))
-            security.lpSecurityDescriptor = descriptor;
-        CreateDirectoryA(folder.c_str(), &security);
-        if (descriptor)
-            LocalFree(descriptor);
-        if (!IsPlainFolder(folder))
-            return;
-    }
+    // Made fresh with the log's own permissions; one that is a link is never used.
+    if (!IsPlainFolder(folder) && (!CreateRunFolder(folder, m_logMachine) || !IsPlainFolder(folder)))
+        return;
     unsigned long long size = 0;
     FileHandle file = OpenLog(m_logPath, &size);
     if (file && size > 0 && size + line.size() > m_logCapBytes) {

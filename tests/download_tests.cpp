@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_folders.h"
 #include "framework/sha256_hash.h"
 #include "tests/run_recorder.h"
 #include "tests/support/test_files.h"

@@ -34,9 +34,6 @@ class CHttpFile;
 // The running module's version "a.b.c.d" (its version resource), empty without one.
 std::string ModuleVersionText();
 
-// The permissions of an elevated run's staging folder and of the machine's log folder (SDDL).
-extern const char kElevatedStagingFolderSddl[];
-
 // Where an identity's run log is kept: the user's (low-integrity) data, or the machine's.
 std::string RunLogPath(const std::string& identity, bool machine);
 
