@@ -1,9 +1,7 @@
 #include "engine/module_build.h"
 
-#include <windows.h>
-
 #include "engine/retry_policy.h"
-#include "framework/handles.h"
+#include "framework/registry.h"
 #include "trust/list_keys.h"
 #include "trust/module_ids.h"
 #include "trust/trusted_sites.h"
@@ -20,24 +18,9 @@
 #define VEXA_RETRY_BASE_MS kRetryBaseMs
 #endif
 
-void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
-{
-    dialog.m_trustedSites = TrustedSites();
-    dialog.m_listKeys = ListKeys();
-    // The lists taken are remembered per identity: the control where a low-integrity browser
-    // may write, the elevated helper for the machine.
-    dialog.m_identityName = Identity().name;
-    dialog.m_listMemoryRoot = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    dialog.m_listMemoryKey = std::string(machine ? "Software\\" : "Software\\AppDataLow\\") + Identity().name;
-    dialog.m_logPath = RunLogPath(Identity().name, machine);
-    dialog.m_logMachine = machine;
-    dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
-    dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
-    dialog.m_networkCeilingMs = VEXA_NETWORK_CEILING_MS;
-}
-
 namespace {
 
+// The identity's key of the machine, where only administrators may write.
 std::string MachineKeyName()
 {
     return std::string("Software\\") + Identity().name;
@@ -58,20 +41,30 @@ bool MarkOf(HANDLE process, DWORD id, ProcessMark* mark)
 
 }  // namespace
 
+void ApplyModuleBuild(UpdateProgressDialog& dialog, bool machine)
+{
+    dialog.m_trustedSites = TrustedSites();
+    dialog.m_listKeys = ListKeys();
+    // The lists taken are remembered per identity: the control where a low-integrity browser
+    // may write, the elevated helper for the machine.
+    dialog.m_identityName = Identity().name;
+    dialog.m_listMemoryRoot = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    dialog.m_listMemoryKey = machine ? MachineKeyName() : std::string("Software\\AppDataLow\\") + Identity().name;
+    dialog.m_logPath = RunLogPath(Identity().name, machine);
+    dialog.m_logMachine = machine;
+    dialog.m_networkTimeoutMs = VEXA_NETWORK_TIMEOUT_MS;
+    dialog.m_retryBaseMs = VEXA_RETRY_BASE_MS;
+    dialog.m_networkCeilingMs = VEXA_NETWORK_CEILING_MS;
+}
+
 void KeepHelperReport(const std::string& json)
 {
-    RegKey key;
-    HKEY opened = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, MachineKeyName().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened,
-                        nullptr) != ERROR_SUCCESS)
-        return;
-    key.Reset(opened);
+    const RegKey key = CreateRegKey(HKEY_LOCAL_MACHINE, MachineKeyName(), KEY_SET_VALUE);
     ProcessMark mark;
-    if (!MarkOf(GetCurrentProcess(), GetCurrentProcessId(), &mark))
+    if (!key || !MarkOf(GetCurrentProcess(), GetCurrentProcessId(), &mark))
         return;
     // The text first: a reader that finds the process finds its text.
-    if (RegSetValueExA(key.Get(), "LastRun", 0, REG_SZ, reinterpret_cast<const BYTE*>(json.c_str()),
-                       static_cast<DWORD>(json.size() + 1)) == ERROR_SUCCESS)
+    if (WriteRegText(key.Get(), "LastRun", json))
         RegSetValueExA(key.Get(), "LastRunProcess", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&mark), sizeof(mark));
 }
 
@@ -80,11 +73,9 @@ std::string HelperReportOf(HANDLE process)
     ProcessMark wanted;
     if (!MarkOf(process, GetProcessId(process), &wanted))
         return std::string();
-    RegKey key;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MachineKeyName().c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    const RegKey key = OpenRegKey(HKEY_LOCAL_MACHINE, MachineKeyName(), KEY_QUERY_VALUE);
+    if (!key)
         return std::string();
-    key.Reset(opened);
     ProcessMark kept = {};
     DWORD type = 0, size = sizeof(kept);
     if (RegQueryValueExA(key.Get(), "LastRunProcess", nullptr, &type, reinterpret_cast<BYTE*>(&kept), &size) !=
@@ -94,14 +85,7 @@ std::string HelperReportOf(HANDLE process)
         return std::string();
     // Bounded: the object of a list's files, never whatever the value has grown to.
     constexpr DWORD kLargestReport = 1024 * 1024;
-    size = 0;
-    if (RegQueryValueExA(key.Get(), "LastRun", nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ ||
-        size == 0 || size > kLargestReport)
-        return std::string();
-    std::string text(size, '\0');
-    if (RegQueryValueExA(key.Get(), "LastRun", nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) != ERROR_SUCCESS)
-        return std::string();
-    text.resize(text.find('\0') == std::string::npos ? size : text.find('\0'));
+    const std::string text = ReadRegText(key.Get(), "LastRun", kLargestReport);
     // An object of the page's shape, or nothing.
     return text.size() > 2 && text.front() == '{' && text.back() == '}' ? text : std::string();
 }
