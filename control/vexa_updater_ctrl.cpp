@@ -38,8 +38,6 @@ void SetText(VARIANT* result, const std::string& text)
         MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), result->bstrVal, length);
 }
 
-
-
 // One run at a time on the machine: two controls on one page, or two pages, would stage into
 // the same folder and install each other's bytes. A named mutex holds the run across
 // processes and sessions (and goes with a process that dies); a mutex is the owning thread's
